@@ -1,0 +1,2 @@
+#include "host/Appres/Appres.h"
+QString UGetProductName_CH() { return QStringLiteral("零售管理系统"); }

@@ -1,0 +1,48 @@
+// Session context of the suite, answered from a session the host sets at start-up.
+// The module calls these whenever it needs a value.
+#pragma once
+
+#include <QString>
+
+#define PUBPROC_API __attribute__((visibility("default")))
+
+QString PUBPROC_API UClerkCaption();
+QString PUBPROC_API UproductType();
+QString PUBPROC_API sDisplayFormat();
+QString PUBPROC_API sShopName();
+QString PUBPROC_API sBranchNo();
+bool PUBPROC_API URightSetCalc();
+bool PUBPROC_API URightColumn();
+bool PUBPROC_API URightPrnFmt();
+QString PUBPROC_API CurUserName();
+QString PUBPROC_API CurUserCode();
+bool PUBPROC_API UIsCenter();
+bool PUBPROC_API UIsShop();
+QString PUBPROC_API UStationID();
+unsigned PUBPROC_API UGridColor(); // 0x00BBGGRR, as the suite stores colours
+QString PUBPROC_API CurVER();
+
+// The session the functions answer from. The host fills it; tests set it directly.
+struct PUBPROC_API QorSession {
+    QString userCode;
+    QString userName;
+    QString stationId;
+    QString branchNo;  // own shop's organisation code
+    QString shopName;
+    bool isCenter = true;
+    QString version = QStringLiteral("1");
+    QString productType = QStringLiteral("1");
+    QString clerkCaption = QStringLiteral("美容顾问");
+    QString displayFormat = QStringLiteral("#,##0.00");
+    bool rightSetCalc = true;
+    bool rightColumn = true;
+    bool rightPrnFmt = true;
+    unsigned gridColor = 0x00F0E0D0;
+};
+
+PUBPROC_API QorSession& qorSession();
+PUBPROC_API void setQorSession(const QorSession& s);
+
+class TADOConnection;
+// The host's open connection, handed out by libQorPubConn.so's USysDbConn.
+PUBPROC_API TADOConnection*& qorHostConnection();

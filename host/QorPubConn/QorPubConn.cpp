@@ -1,0 +1,7 @@
+// libQorPubConn.so: hands the host's open connection to the module.
+#include "host/PubProcDll/PubProcDll.h"
+
+extern "C" __attribute__((visibility("default"))) TADOConnection* USysDbConn()
+{
+    return qorHostConnection();
+}

@@ -1,0 +1,187 @@
+// Database layer: the ADO-shaped connection and query over two backends (SQLite through its C
+// API, ODBC through unixODBC). Statements are written in Transact-SQL; on SQLite they are
+// translated (TsqlTranslator) before they are prepared.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVariant>
+#include <memory>
+#include <stdexcept>
+#include <string_view>
+#include <vector>
+
+enum class Dialect { SqlServer, SQLite };
+
+// A failure of the provider (or of the layer itself, e.g. no connection). what() is UTF-8.
+class DbError : public std::runtime_error {
+public:
+    explicit DbError(const QString& message, int nativeCode = 0, const QString& sqlState = {});
+    QString message() const { return m_message; }
+    int nativeCode() const { return m_native; }
+    QString sqlState() const { return m_state; }
+    // A unique-key or primary-key violation (SQLite constraint, SQL Server 2627/2601).
+    bool isUniqueViolation() const;
+
+private:
+    QString m_message;
+    int m_native;
+    QString m_state;
+};
+
+// One record of the connection's error collection.
+struct TDbErrorRecord {
+    int Number = 0;
+    QString Description;
+    QString SqlState;
+    bool Informational = false; // success with info: kept apart from errors, never a failure
+};
+
+// Column type of one value of the current row.
+enum class DbType { Null, Integer, Float, Text, Blob };
+
+// Backend cursor over a prepared, executed statement. Values are read from the current row.
+class DbCursor {
+public:
+    virtual ~DbCursor() = default;
+    virtual int columnCount() const = 0;
+    virtual QString columnName(int i) const = 0;
+    // Declared type of the column when the backend knows it (ODBC: always; SQLite: table columns).
+    virtual DbType declaredType(int i) const = 0;
+    virtual bool atEnd() const = 0;
+    virtual void next() = 0;
+    virtual DbType type(int i) const = 0;
+    virtual qint64 int64(int i) const = 0;
+    virtual double dbl(int i) const = 0;
+    // UTF-8 text of the value, valid until the next call of next(). Numbers are formatted.
+    virtual std::string_view utf8(int i) const = 0;
+};
+
+struct DbParam {
+    QString Name;  // without the colon
+    QVariant Value; // QString (never NULL when empty), qint64/int, double, bool, null QVariant
+    int Size = 0;  // declared size, as the ADO parameter carries it
+};
+
+class DbBackend;
+
+class TADOConnection {
+public:
+    // Opens an embedded SQLite database file (WAL journal, memory-mapped I/O), created if missing.
+    static std::unique_ptr<TADOConnection> openSqlite(const QString& path);
+    // Opens an ODBC connection string ("DSN=..." or "DRIVER=...;..."). The dialect follows the
+    // DBMS behind it (SQL_DBMS_NAME), not the API.
+    static std::unique_ptr<TADOConnection> openOdbc(const QString& connectionString);
+    ~TADOConnection();
+
+    Dialect dialect() const;
+    QString description() const; // file name or connection string without secrets
+
+    // Error collection of the last statement: cleared at the start of every statement.
+    const QList<TDbErrorRecord>& Errors() const { return m_errors; }
+    void clearErrors() { m_errors.clear(); }
+    void addError(const TDbErrorRecord& r) { m_errors.append(r); }
+
+    // Transactions (SQLite: BEGIN IMMEDIATE, so the write lock is taken before the first read).
+    void BeginTrans();
+    void CommitTrans();
+    void RollbackTrans();
+    bool InTransaction() const;
+
+    // Runs a script of several statements as the backend's own SQL (no translation): schema set-up.
+    void executeScript(const QString& sql);
+
+    // The statement text the backend receives for a T-SQL text (translated and cached on SQLite).
+    QString prepareText(const QString& tsql);
+
+    DbBackend* backend() const { return m_backend.get(); }
+
+private:
+    explicit TADOConnection(std::unique_ptr<DbBackend> b);
+    std::unique_ptr<DbBackend> m_backend;
+    QList<TDbErrorRecord> m_errors;
+};
+
+// Rolls back unless commit() was called; use around every multi-statement operation.
+class DbTransaction {
+public:
+    explicit DbTransaction(TADOConnection* c);
+    ~DbTransaction();
+    void commit();
+
+private:
+    TADOConnection* m_conn;
+    bool m_done = false;
+};
+
+class TParameters {
+public:
+    DbParam& ParamByName(const QString& name); // created when missing
+    DbParam* FindParam(const QString& name);
+    int Count() const { return int(m_items.size()); }
+    DbParam& operator[](int i) { return m_items[size_t(i)]; }
+    void Clear() { m_items.clear(); }
+    std::vector<DbParam>& items() { return m_items; }
+    const std::vector<DbParam>& items() const { return m_items; }
+
+private:
+    std::vector<DbParam> m_items;
+};
+
+// Value of one field of the current row, read with the Delphi field accessors.
+class TDbField {
+public:
+    TDbField() = default;
+    TDbField(QVariant v) : m_v(std::move(v)) {}
+    bool IsNull() const { return m_v.isNull(); }
+    QString AsString() const;
+    qint64 AsInteger() const;
+    double AsFloat() const;
+    bool AsBoolean() const;
+    QVariant Value() const { return m_v; }
+
+private:
+    QVariant m_v;
+};
+
+class TADOQuery {
+public:
+    explicit TADOQuery(TADOConnection* conn = nullptr) : m_conn(conn) {}
+    ~TADOQuery();
+    TADOQuery(const TADOQuery&) = delete;
+    TADOQuery& operator=(const TADOQuery&) = delete;
+
+    void setConnection(TADOConnection* c) { Close(); m_conn = c; }
+    TADOConnection* connection() const { return m_conn; }
+
+    QStringList SQL;       // the statement, one piece per line; lines are joined by "\n"
+    TParameters Parameters; // filled from :Name in the text at open/exec when missing
+    QString sqlText() const { return SQL.join(QLatin1Char('\n')); }
+
+    // Runs the statement and stands on the first row. Raises DbError (also with no connection).
+    void Open();
+    void Close();
+    bool Active() const { return m_cursor != nullptr; }
+    bool Eof() const;
+    void Next();
+    void First(); // re-runs the statement when not on the first row
+
+    int FieldCount() const;
+    QString FieldName(int i) const;
+    int FieldIndex(const QString& name) const; // -1 when missing (case-insensitive)
+    TDbField FieldByName(const QString& name) const; // DbError when missing
+    TDbField Field(int i) const;
+    DbCursor* cursor() const { return m_cursor.get(); }
+
+    // Runs a statement that returns no rows; the affected-row count.
+    int ExecSQL();
+
+private:
+    TADOConnection* m_conn = nullptr;
+    std::unique_ptr<DbCursor> m_cursor;
+    bool m_onFirst = false;
+};
+
+// The one quoting helper for values written between single quotes: doubles every quote.
+QString QuotedStr(const QString& s); // with the surrounding quotes
+QString EscapeQuotes(const QString& s); // quotes doubled, no surrounding quotes

@@ -1,0 +1,81 @@
+// Every message box, input dialog, file dialog and printer dialog goes through one prompter, so
+// that tests can script the answers. Every modal form runs through runModal().
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <memory>
+
+class QDialog;
+class QWidget;
+class QPrinter;
+
+enum class PromptKind { Message, Input, OpenFile, SaveFile, PrintSetup };
+
+// Windows message-box flags as the callers pass them (MB_*).
+namespace MsgFlags {
+constexpr int OK = 0, OKCancel = 1, YesNoCancel = 3, YesNo = 4;
+constexpr int IconError = 16, IconQuestion = 32, IconWarning = 48, IconInfo = 64;
+constexpr int DefButton2 = 256;
+}
+// Button numbers (ID*).
+namespace MsgResult {
+constexpr int OK = 1, Cancel = 2, Yes = 6, No = 7;
+}
+
+struct PromptCall {
+    PromptKind kind;
+    QString caption;
+    QString text;   // message text, input prompt, file dialog filter
+    int flags = 0;  // message flags
+    QString preset; // input preset, proposed file name
+};
+
+struct PromptAnswer {
+    int button = MsgResult::OK; // message boxes
+    bool accepted = true;       // input, file and printer dialogs
+    QString text;               // input text or chosen file name
+};
+
+class Prompter {
+public:
+    virtual ~Prompter() = default;
+    virtual PromptAnswer ask(const PromptCall& call, QWidget* parent, QPrinter* printer) = 0;
+
+    // The installed prompter (the Qt dialogs unless a test installed another).
+    static Prompter& current();
+    // Installs p (not owned); nullptr restores the Qt dialogs.
+    static void install(Prompter* p);
+};
+
+// Shows a message box; returns the button number.
+int promptMessage(const QString& caption, const QString& text, int flags, QWidget* parent = nullptr);
+// Input dialog; false when cancelled.
+bool promptInput(const QString& caption, const QString& prompt, QString& value, QWidget* parent = nullptr);
+// Save/open dialogs; empty when cancelled. filter is a Qt name filter.
+QString promptSaveFile(const QString& caption, const QString& proposed, const QString& filter, QWidget* parent = nullptr);
+QString promptOpenFile(const QString& caption, const QString& filter, QWidget* parent = nullptr);
+// Printer set-up dialog; false when cancelled.
+bool promptPrintSetup(QPrinter* printer, QWidget* parent = nullptr);
+
+// Runs a dialog modally. Tests install a hook that drives the dialog instead of exec().
+int runModal(QDialog* dlg);
+using ModalHook = std::function<int(QDialog*)>;
+void setModalHook(ModalHook hook); // empty hook restores exec()
+
+// The set of input dialogs a test has queued: a scripted prompter that records every call.
+class ScriptedPrompter : public Prompter {
+public:
+    ScriptedPrompter() { install(this); }
+    ~ScriptedPrompter() override { install(nullptr); }
+    PromptAnswer ask(const PromptCall& call, QWidget* parent, QPrinter* printer) override;
+    void push(PromptAnswer a) { m_queue.push_back(std::move(a)); }
+    void pushButton(int button) { push(PromptAnswer{button, true, {}}); }
+    void pushText(const QString& t, bool accepted = true) { push(PromptAnswer{MsgResult::OK, accepted, t}); }
+    std::vector<PromptCall> calls;
+    QStringList texts() const;
+
+private:
+    std::vector<PromptAnswer> m_queue;
+};
