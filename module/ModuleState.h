@@ -1,0 +1,28 @@
+// Module-wide state, one instance per loaded library.
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QApplication;
+
+// The host's procedure called once with the form's Tag when a list form closes.
+using CloseNotifier = void (*)(int tag);
+
+namespace ModuleState {
+// The module's print setting, handed to the format-printing service and used as PrnType.
+inline const QString PrintSetting = QStringLiteral("1");
+
+struct FormSlot {
+    QPointer<QWidget> form;       // the form created by the last entry-point call
+    CloseNotifier notifier = nullptr;
+};
+
+FormSlot& registerList();  // frmTryoutMngShow
+FormSlot& summaryReport(); // frmSpRptShow
+
+// Clears a slot only when it still names this form: with two lists open, closing the first
+// must not forget the second.
+void releaseSlot(FormSlot& slot, QWidget* form);
+}

@@ -1,0 +1,274 @@
+#include "platform/db/Db.h"
+
+#include "platform/db/DbBackend.h"
+#include "platform/db/TsqlTranslator.h"
+
+#include <QHash>
+
+DbError::DbError(const QString& message, int nativeCode, const QString& sqlState)
+    : std::runtime_error(message.toStdString()), m_message(message), m_native(nativeCode),
+      m_state(sqlState) {}
+
+bool DbError::isUniqueViolation() const
+{
+    // SQLite: SQLITE_CONSTRAINT_UNIQUE (2067) / _PRIMARYKEY (1555); SQL Server 2627 / 2601;
+    // ODBC reports integrity violations as SQLSTATE 23000.
+    if (m_native == 2067 || m_native == 1555 || m_native == 2627 || m_native == 2601) return true;
+    if (m_state == QLatin1String("23000") &&
+        (m_message.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) ||
+         m_message.contains(QLatin1String("duplicate"), Qt::CaseInsensitive) ||
+         m_message.contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive)))
+        return true;
+    return false;
+}
+
+// --- connection -----------------------------------------------------------------------------
+
+TADOConnection::TADOConnection(std::unique_ptr<DbBackend> b) : m_backend(std::move(b)) {}
+TADOConnection::~TADOConnection() = default;
+
+std::unique_ptr<TADOConnection> TADOConnection::openSqlite(const QString& path)
+{
+    return std::unique_ptr<TADOConnection>(new TADOConnection(makeSqliteBackend(path)));
+}
+
+std::unique_ptr<TADOConnection> TADOConnection::openOdbc(const QString& cs)
+{
+    return std::unique_ptr<TADOConnection>(new TADOConnection(makeOdbcBackend(cs)));
+}
+
+Dialect TADOConnection::dialect() const { return m_backend->dialect(); }
+QString TADOConnection::description() const { return m_backend->description(); }
+void TADOConnection::executeScript(const QString& sql) { m_errors.clear(); m_backend->executeScript(sql); }
+void TADOConnection::BeginTrans() { m_backend->begin(); }
+void TADOConnection::CommitTrans() { m_backend->commit(); }
+void TADOConnection::RollbackTrans() { m_backend->rollback(); }
+bool TADOConnection::InTransaction() const { return m_backend->inTransaction(); }
+
+QString TADOConnection::prepareText(const QString& tsql)
+{
+    if (dialect() == Dialect::SqlServer) return tsql;
+    return TsqlTranslator::toSqlite(tsql);
+}
+
+DbTransaction::DbTransaction(TADOConnection* c) : m_conn(c)
+{
+    if (!m_conn) throw DbError(QStringLiteral("没有数据库连接"));
+    m_conn->BeginTrans();
+}
+
+DbTransaction::~DbTransaction()
+{
+    if (!m_done) {
+        try {
+            m_conn->RollbackTrans();
+        } catch (...) {
+        }
+    }
+}
+
+void DbTransaction::commit()
+{
+    m_conn->CommitTrans();
+    m_done = true;
+}
+
+// --- parameters -----------------------------------------------------------------------------
+
+DbParam& TParameters::ParamByName(const QString& name)
+{
+    if (DbParam* p = FindParam(name)) return *p;
+    m_items.push_back(DbParam{name, QVariant(), 0});
+    return m_items.back();
+}
+
+DbParam* TParameters::FindParam(const QString& name)
+{
+    for (DbParam& p : m_items)
+        if (p.Name.compare(name, Qt::CaseInsensitive) == 0) return &p;
+    return nullptr;
+}
+
+std::vector<ParamRef> scanParams(const QString& t)
+{
+    std::vector<ParamRef> out;
+    const int n = int(t.size());
+    for (int i = 0; i < n; ++i) {
+        const QChar c = t[i];
+        if (c == QLatin1Char('\'') || c == QLatin1Char('"') || c == QLatin1Char('[')) {
+            const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+            for (++i; i < n; ++i) {
+                if (t[i] == close) {
+                    if (close != QLatin1Char(']') && i + 1 < n && t[i + 1] == close) { ++i; continue; }
+                    break;
+                }
+            }
+        } else if (c == QLatin1Char('-') && i + 1 < n && t[i + 1] == QLatin1Char('-')) {
+            while (i < n && t[i] != QLatin1Char('\n')) ++i;
+        } else if (c == QLatin1Char('/') && i + 1 < n && t[i + 1] == QLatin1Char('*')) {
+            i += 2;
+            while (i + 1 < n && !(t[i] == QLatin1Char('*') && t[i + 1] == QLatin1Char('/'))) ++i;
+            ++i;
+        } else if (c == QLatin1Char(':') && i + 1 < n &&
+                   (t[i + 1].isLetter() || t[i + 1] == QLatin1Char('_')) &&
+                   (i == 0 || t[i - 1] != QLatin1Char(':'))) {
+            int j = i + 1;
+            while (j < n && (t[j].isLetterOrNumber() || t[j] == QLatin1Char('_'))) ++j;
+            out.push_back(ParamRef{t.mid(i + 1, j - i - 1), i, j - i});
+            i = j - 1;
+        }
+    }
+    return out;
+}
+
+const DbParam& findParam(const std::vector<DbParam>& params, const QString& name)
+{
+    for (const DbParam& p : params)
+        if (p.Name.compare(name, Qt::CaseInsensitive) == 0) return p;
+    throw DbError(QStringLiteral("参数 %1 没有值").arg(name));
+}
+
+// --- field values ---------------------------------------------------------------------------
+
+QString TDbField::AsString() const
+{
+    if (m_v.isNull()) return QString();
+    if (m_v.typeId() == QMetaType::Double) return QString::number(m_v.toDouble(), 'g', 15);
+    return m_v.toString();
+}
+
+qint64 TDbField::AsInteger() const
+{
+    if (m_v.isNull()) return 0;
+    if (m_v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        const QString s = m_v.toString().trimmed();
+        qint64 n = s.toLongLong(&ok);
+        if (ok) return n;
+        double d = s.toDouble(&ok);
+        if (ok) return qint64(d);
+        throw DbError(QStringLiteral("'%1' 不是有效的整数").arg(s));
+    }
+    if (m_v.typeId() == QMetaType::Double) return qint64(m_v.toDouble());
+    return m_v.toLongLong();
+}
+
+double TDbField::AsFloat() const
+{
+    if (m_v.isNull()) return 0.0;
+    if (m_v.typeId() == QMetaType::QString) {
+        bool ok = false;
+        double d = m_v.toString().trimmed().toDouble(&ok);
+        if (!ok) throw DbError(QStringLiteral("'%1' 不是有效的浮点数").arg(m_v.toString()));
+        return d;
+    }
+    return m_v.toDouble();
+}
+
+bool TDbField::AsBoolean() const
+{
+    if (m_v.isNull()) return false;
+    if (m_v.typeId() == QMetaType::QString) {
+        const QString s = m_v.toString().trimmed();
+        return s == QLatin1String("1") || s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    }
+    return m_v.toLongLong() != 0;
+}
+
+// --- query ----------------------------------------------------------------------------------
+
+TADOQuery::~TADOQuery() = default;
+
+namespace {
+TADOConnection* need(TADOConnection* c)
+{
+    if (!c) throw DbError(QStringLiteral("没有数据库连接"));
+    return c;
+}
+
+// Parameters named in the text but not created yet are created empty (null), as ADO does when
+// the SQL is assigned; the backend then binds NULL for them.
+void addMissingParams(TParameters& ps, const QString& text)
+{
+    for (const ParamRef& r : scanParams(text)) ps.ParamByName(r.name);
+}
+} // namespace
+
+void TADOQuery::Open()
+{
+    Close();
+    TADOConnection* c = need(m_conn);
+    c->clearErrors();
+    const QString text = sqlText();
+    addMissingParams(Parameters, text);
+    m_cursor = c->backend()->open(c->prepareText(text), Parameters.items(), *c);
+    m_onFirst = true;
+}
+
+void TADOQuery::Close() { m_cursor.reset(); }
+
+bool TADOQuery::Eof() const { return !m_cursor || m_cursor->atEnd(); }
+
+void TADOQuery::Next()
+{
+    if (m_cursor && !m_cursor->atEnd()) {
+        m_cursor->next();
+        m_onFirst = false;
+    }
+}
+
+void TADOQuery::First()
+{
+    if (!m_onFirst) Open();
+}
+
+int TADOQuery::FieldCount() const { return m_cursor ? m_cursor->columnCount() : 0; }
+QString TADOQuery::FieldName(int i) const { return m_cursor ? m_cursor->columnName(i) : QString(); }
+
+int TADOQuery::FieldIndex(const QString& name) const
+{
+    for (int i = 0; i < FieldCount(); ++i)
+        if (m_cursor->columnName(i).compare(name, Qt::CaseInsensitive) == 0) return i;
+    return -1;
+}
+
+TDbField TADOQuery::Field(int i) const
+{
+    if (!m_cursor || m_cursor->atEnd() || i < 0 || i >= m_cursor->columnCount()) return {};
+    switch (m_cursor->type(i)) {
+    case DbType::Null: return {};
+    case DbType::Integer: return TDbField(QVariant(m_cursor->int64(i)));
+    case DbType::Float: return TDbField(QVariant(m_cursor->dbl(i)));
+    case DbType::Text:
+    case DbType::Blob: {
+        std::string_view v = m_cursor->utf8(i);
+        return TDbField(QVariant(QString::fromUtf8(v.data(), qsizetype(v.size()))));
+    }
+    }
+    return {};
+}
+
+TDbField TADOQuery::FieldByName(const QString& name) const
+{
+    const int i = FieldIndex(name);
+    if (i < 0) throw DbError(QStringLiteral("找不到字段 %1").arg(name));
+    return Field(i);
+}
+
+int TADOQuery::ExecSQL()
+{
+    Close();
+    TADOConnection* c = need(m_conn);
+    c->clearErrors();
+    const QString text = sqlText();
+    addMissingParams(Parameters, text);
+    return c->backend()->exec(c->prepareText(text), Parameters.items(), *c);
+}
+
+QString EscapeQuotes(const QString& s)
+{
+    QString r = s;
+    return r.replace(QLatin1Char('\''), QLatin1String("''"));
+}
+
+QString QuotedStr(const QString& s) { return QLatin1Char('\'') + EscapeQuotes(s) + QLatin1Char('\''); }
