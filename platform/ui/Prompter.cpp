@@ -12,6 +12,8 @@
 
 namespace {
 
+InputDialogBuilder& inputBuilder() { static InputDialogBuilder b; return b; }
+
 class QtPrompter : public Prompter {
 public:
     PromptAnswer ask(const PromptCall& c, QWidget* parent, QPrinter* printer) override
@@ -20,6 +22,10 @@ public:
         switch (c.kind) {
         case PromptKind::Message: a.button = showBox(c, parent); break;
         case PromptKind::Input: {
+            if (inputBuilder()) {
+                a = inputBuilder()(c, parent);
+                break;
+            }
             bool ok = false;
             a.text = QInputDialog::getText(parent, c.caption, c.text, QLineEdit::Normal, c.preset, &ok);
             a.accepted = ok;
@@ -83,6 +89,8 @@ Prompter*& installed() { static Prompter* p = nullptr; return p; }
 ModalHook& modalHook() { static ModalHook h; return h; }
 
 } // namespace
+
+void setInputDialogBuilder(InputDialogBuilder builder) { inputBuilder() = std::move(builder); }
 
 Prompter& Prompter::current() { return installed() ? *installed() : qtPrompter(); }
 void Prompter::install(Prompter* p) { installed() = p; }

@@ -49,6 +49,11 @@ public:
     static void install(Prompter* p);
 };
 
+// The dialog the Qt prompter shows for input requests; the module supplies its own (an empty
+// function restores QInputDialog).
+using InputDialogBuilder = std::function<PromptAnswer(const PromptCall& call, QWidget* parent)>;
+void setInputDialogBuilder(InputDialogBuilder builder);
+
 // Shows a message box; returns the button number.
 int promptMessage(const QString& caption, const QString& text, int flags, QWidget* parent = nullptr);
 // Input dialog; false when cancelled.
