@@ -104,9 +104,9 @@ SELECT row_number() OVER (ORDER BY a.j, g.j) - 1, printf('99%02d', a.j), G.PluCo
   JOIN Staffs S ON S.StaffCode = printf('990%02d', a.j);
 )SQL";
 
-// The trials, generated in key order (day, time, organisation, good) so that the indexes grow at
-// their end. Row i falls on day i / {Q}; within the day, row r goes to pair r % {P} at second
-// r / {P} * {STEP} after opening.
+// The trials, generated in date and time order so that the indexes grow at their end. Row i
+// falls on day i / {Q} and goes to pair i % {P}; within the day, row r is registered r / {P} * {STEP}
+// seconds after opening, so one pair never has two trials in one second.
 const char* const kTrials = R"SQL(
 DROP TABLE IF EXISTS temp.gen_day;
 CREATE TEMP TABLE gen_day (k INTEGER PRIMARY KEY, d TEXT, n INTEGER);
@@ -115,7 +115,7 @@ INSERT INTO gen_day (k, d, n)
 SELECT k, date('{START}', '+' || k || ' days'), max(0, min({Q}, {N} - k * {Q})) FROM c;
 WITH RECURSIVE n (i) AS (SELECT 0 UNION ALL SELECT i + 1 FROM n WHERE i < {N} - 1),
     x (i, dk, k, s) AS (
-        SELECT i, i / {Q}, (i % {Q}) % {P}, 28800 + ((i % {Q}) / {P}) * {STEP} FROM n)
+        SELECT i, i / {Q}, i % {P}, 28800 + ((i % {Q}) / {P}) * {STEP} FROM n)
 INSERT INTO TryOutBK (BookDate, BookTime, OrgCode, PluCode, Result, Remark,
                       ZdrCode, ZdrName, UserCode, UserName)
 SELECT d.d, printf('%02d:%02d:%02d', x.s / 3600, x.s / 60 % 60, x.s % 60),
@@ -132,12 +132,15 @@ SELECT d.d, printf('%02d:%02d:%02d', x.s / 3600, x.s / 60 % 60, x.s % 60),
 -- about four trials per unit drawn. The trial counts follow from the layout above.
 DROP TABLE IF EXISTS temp.gen_line;
 CREATE TEMP TABLE gen_line AS
-SELECT 'PL' || substr(d.d, 1, 4) || substr(d.d, 6, 2) || '-' || p.OrgCode AS DrawNo,
-       substr(d.d, 1, 7) AS m, p.OrgCode AS OrgCode, p.PluCode AS PluCode,
-       p.PluName AS PluName, coalesce(p.Price, 0) AS Price,
-       sum(CASE WHEN d.n > p.k THEN (d.n - p.k + {P} - 1) / {P} ELSE 0 END) AS Trials
-  FROM gen_day d CROSS JOIN gen_pair p
- GROUP BY 1, 2, 3, 4, 5, 6
+SELECT DrawNo, m, OrgCode, PluCode, PluName, Price,
+       sum(CASE WHEN n > f THEN (n - f + {P} - 1) / {P} ELSE 0 END) AS Trials
+  FROM (SELECT 'PL' || substr(d.d, 1, 4) || substr(d.d, 6, 2) || '-' || p.OrgCode AS DrawNo,
+               substr(d.d, 1, 7) AS m, p.OrgCode AS OrgCode, p.PluCode AS PluCode,
+               p.PluName AS PluName, coalesce(p.Price, 0) AS Price, d.n AS n,
+               -- the first row of the day that goes to this pair
+               ((p.k - (d.k * {Q}) % {P}) % {P} + {P}) % {P} AS f
+          FROM gen_day d CROSS JOIN gen_pair p)
+ GROUP BY DrawNo, m, OrgCode, PluCode, PluName, Price
 HAVING Trials > 0;
 INSERT OR IGNORE INTO DrawForm (DrawNo, OrgCode, BillType, RzDate, DrawDate)
 SELECT DISTINCT DrawNo, OrgCode, '1', date(m || '-01', '+1 day'), m || '-01' FROM gen_line;
