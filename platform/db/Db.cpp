@@ -202,10 +202,17 @@ void TADOQuery::Open()
     const QString text = sqlText();
     addMissingParams(Parameters, text);
     m_cursor = c->backend()->open(c->prepareText(text), Parameters.items(), *c);
+    const int n = m_cursor->columnCount();
+    m_names.resize(size_t(n));
+    for (int i = 0; i < n; ++i) m_names[size_t(i)] = m_cursor->columnName(i);
     m_onFirst = true;
 }
 
-void TADOQuery::Close() { m_cursor.reset(); }
+void TADOQuery::Close()
+{
+    m_cursor.reset();
+    m_names.clear();
+}
 
 bool TADOQuery::Eof() const { return !m_cursor || m_cursor->atEnd(); }
 
@@ -222,13 +229,20 @@ void TADOQuery::First()
     if (!m_onFirst) Open();
 }
 
-int TADOQuery::FieldCount() const { return m_cursor ? m_cursor->columnCount() : 0; }
-QString TADOQuery::FieldName(int i) const { return m_cursor ? m_cursor->columnName(i) : QString(); }
+int TADOQuery::FieldCount() const { return int(m_names.size()); }
+QString TADOQuery::FieldName(int i) const
+{
+    return i >= 0 && i < int(m_names.size()) ? m_names[size_t(i)] : QString();
+}
 
 int TADOQuery::FieldIndex(const QString& name) const
 {
-    for (int i = 0; i < FieldCount(); ++i)
-        if (m_cursor->columnName(i).compare(name, Qt::CaseInsensitive) == 0) return i;
+    // Callers nearly always spell the name as the statement does: try that first.
+    const int n = int(m_names.size());
+    for (int i = 0; i < n; ++i)
+        if (m_names[size_t(i)] == name) return i;
+    for (int i = 0; i < n; ++i)
+        if (m_names[size_t(i)].compare(name, Qt::CaseInsensitive) == 0) return i;
     return -1;
 }
 
@@ -239,10 +253,14 @@ TDbField TADOQuery::Field(int i) const
     case DbType::Null: return {};
     case DbType::Integer: return TDbField(QVariant(m_cursor->int64(i)));
     case DbType::Float: return TDbField(QVariant(m_cursor->dbl(i)));
-    case DbType::Text:
-    case DbType::Blob: {
+    case DbType::Text: {
         std::string_view v = m_cursor->utf8(i);
         return TDbField(QVariant(QString::fromUtf8(v.data(), qsizetype(v.size()))));
+    }
+    case DbType::Blob: {
+        // Binary data (settings files, pictures) comes back byte for byte.
+        std::string_view v = m_cursor->utf8(i);
+        return TDbField(QVariant(QByteArray(v.data(), qsizetype(v.size()))));
     }
     }
     return {};

@@ -179,6 +179,7 @@ public:
 private:
     TADOConnection* m_conn = nullptr;
     std::unique_ptr<DbCursor> m_cursor;
+    std::vector<QString> m_names; // column names of the open result, read once
     bool m_onFirst = false;
 };
 

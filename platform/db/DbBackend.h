@@ -33,3 +33,16 @@ struct ParamRef {
 std::vector<ParamRef> scanParams(const QString& text);
 // The parameter for a name (case-insensitive); DbError when the statement names one not set.
 const DbParam& findParam(const std::vector<DbParam>& params, const QString& name);
+
+// One diagnostic record of a provider call (ODBC: SQLGetDiagRec).
+struct DbDiagnostic {
+    QString sqlState;
+    int native = 0;
+    QString message;
+};
+// Puts the diagnostics of one call into the connection's error collection. After a successful
+// call (ODBC success with info) every record is informational and nothing is thrown. After a
+// failed call, records of class 01 (warnings) stay informational and the rest are errors; DbError
+// is thrown with the first error's message (fallback when the driver gave none).
+void recordDiagnostics(TADOConnection& conn, bool failedCall, const std::vector<DbDiagnostic>& diags,
+                       const QString& fallback);

@@ -3,6 +3,7 @@
 
 #include <sqlite3.h>
 
+#include <QDate>
 #include <QFileInfo>
 
 namespace {
@@ -150,7 +151,18 @@ public:
     {
         if (m_depth == 0) throw DbError(QStringLiteral("没有活动的事务"));
         --m_depth;
-        executeScript(m_depth == 0 ? QStringLiteral("COMMIT") : QStringLiteral("RELEASE sp%1").arg(m_depth));
+        if (m_depth > 0) {
+            executeScript(QStringLiteral("RELEASE sp%1").arg(m_depth));
+            return;
+        }
+        try {
+            executeScript(QStringLiteral("COMMIT"));
+        } catch (...) {
+            // A failed commit (a reader in the way, a full disk) must not leave the transaction
+            // open behind a depth of 0: undo it and report the failure.
+            if (!sqlite3_get_autocommit(m_db)) sqlite3_exec(m_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            throw;
+        }
     }
     void rollback() override
     {

@@ -1,5 +1,603 @@
 #include "platform/db/TsqlTranslator.h"
 
-namespace TsqlTranslator {
-QString toSqlite(const QString& tsql) { return tsql; }
+#include <QHash>
+#include <QMutex>
+
+#include <vector>
+
+namespace {
+
+enum class K : unsigned char { Space, Comment, Str, QId, Num, Ident, Param, Op, LP, RP, Comma, Semi, Dot };
+
+// Keywords that matter to the rewrites; anything else is an ordinary identifier.
+enum Kw : unsigned char {
+    None, Select, From, Where, And, Or, Not, On, Join, Left, Right, Inner, Outer, Cross, Full, As,
+    Case, When, Then, Else, End, Between, Like, In, Is, Order, Group, By, Having, Union, All,
+    Distinct, Values, Set, Into, Insert, Update, Delete, Exists, Escape, Asc, Desc, Collate, Top,
+    Create, Table, Null, Primary, Constraint, Unique, Foreign, Check, Except, Intersect, Limit,
+    Percent, Glob, Regexp, Match
+};
+
+struct KwName {
+    const char* name;
+    Kw kw;
+};
+
+const KwName kKeywords[] = {
+    {"select", Select}, {"from", From}, {"where", Where}, {"and", And}, {"or", Or}, {"not", Not},
+    {"on", On}, {"join", Join}, {"left", Left}, {"right", Right}, {"inner", Inner},
+    {"outer", Outer}, {"cross", Cross}, {"full", Full}, {"as", As}, {"case", Case},
+    {"when", When}, {"then", Then}, {"else", Else}, {"end", End}, {"between", Between},
+    {"like", Like}, {"in", In}, {"is", Is}, {"order", Order}, {"group", Group}, {"by", By},
+    {"having", Having}, {"union", Union}, {"all", All}, {"distinct", Distinct},
+    {"values", Values}, {"set", Set}, {"into", Into}, {"insert", Insert}, {"update", Update},
+    {"delete", Delete}, {"exists", Exists}, {"escape", Escape}, {"asc", Asc}, {"desc", Desc},
+    {"collate", Collate}, {"top", Top}, {"create", Create}, {"table", Table}, {"null", Null},
+    {"primary", Primary}, {"constraint", Constraint}, {"unique", Unique},
+    {"foreign", Foreign}, {"check", Check}, {"except", Except}, {"intersect", Intersect},
+    {"limit", Limit}, {"percent", Percent}, {"glob", Glob}, {"regexp", Regexp}, {"match", Match},
+};
+
+bool eqCi(QStringView a, const char* b)
+{
+    qsizetype i = 0;
+    for (; b[i]; ++i) {
+        if (i >= a.size()) return false;
+        const char16_t c = a[i].unicode();
+        const char16_t l = (c >= 'A' && c <= 'Z') ? char16_t(c + 32) : c;
+        if (l != char16_t(b[i])) return false;
+    }
+    return i == a.size();
 }
+
+Kw keywordOf(QStringView w)
+{
+    if (w.size() < 2 || w.size() > 9) return None;
+    for (const KwName& k : kKeywords)
+        if (eqCi(w, k.name)) return k.kw;
+    return None;
+}
+
+// Functions whose result is text: a `+` next to one of them concatenates.
+bool isTextFunction(QStringView w)
+{
+    static const char* const names[] = {"rtrim", "ltrim", "trim", "upper", "lower", "substring",
+                                        "substr", "replace", "char", "nchar", "space", "str",
+                                        "reverse", "stuff", "replicate", "concat"};
+    for (const char* n : names)
+        if (eqCi(w, n)) return true;
+    return false;
+}
+
+bool isTextType(QStringView w)
+{
+    static const char* const names[] = {"char", "varchar", "nchar", "nvarchar", "text", "ntext"};
+    for (const char* n : names)
+        if (eqCi(w, n)) return true;
+    return false;
+}
+
+const QLatin1String kSysobjects(
+    "(select name COLLATE NOCASE AS name,"
+    "(case type when 'table' then 'U' when 'view' then 'V' when 'trigger' then 'TR' end) "
+    "COLLATE NOCASE AS type,"
+    "(case type when 'table' then 'U' when 'view' then 'V' when 'trigger' then 'TR' end) "
+    "COLLATE NOCASE AS xtype "
+    "from sqlite_master where type in ('table','view','trigger'))");
+
+struct Tok {
+    K k;
+    Kw kw = None;
+    int pos;
+    int len;
+    int match = -1;     // the other parenthesis of a pair
+    bool replaced = false;
+    QString repl;       // used when replaced
+    QString pre, post;  // text added before / after the token
+};
+
+class Translator {
+public:
+    explicit Translator(const QString& s) : m_s(s) {}
+
+    QString run()
+    {
+        tokenize();
+        matchParens();
+        processLevel(0, int(m_t.size()));
+        return render();
+    }
+
+private:
+    QStringView text(int i) const { return QStringView(m_s).mid(m_t[size_t(i)].pos, m_t[size_t(i)].len); }
+    Tok& tok(int i) { return m_t[size_t(i)]; }
+    bool isOp(int i, char c) const
+    {
+        const Tok& t = m_t[size_t(i)];
+        return t.k == K::Op && t.len == 1 && m_s[t.pos] == QLatin1Char(c);
+    }
+    bool isKw(int i, Kw kw) const { return m_t[size_t(i)].k == K::Ident && m_t[size_t(i)].kw == kw; }
+    bool isName(int i) const
+    {
+        const Tok& t = m_t[size_t(i)];
+        return (t.k == K::Ident && t.kw == None) || t.k == K::QId;
+    }
+    bool isGroup(int i) const { return m_t[size_t(i)].k == K::LP && m_t[size_t(i)].match > i; }
+    // The last token of an element (a group ends at its closing parenthesis).
+    int lastTok(int i) const { return isGroup(i) ? m_t[size_t(i)].match : i; }
+
+    void add(K k, int pos, int len)
+    {
+        Tok t{k, None, pos, len};
+        if (k == K::Ident) t.kw = keywordOf(QStringView(m_s).mid(pos, len));
+        m_t.push_back(std::move(t));
+    }
+
+    static bool identStart(QChar c) { return c.isLetter() || c == QLatin1Char('_') || c == QLatin1Char('@') || c == QLatin1Char('#'); }
+    static bool identPart(QChar c)
+    {
+        return c.isLetterOrNumber() || c == QLatin1Char('_') || c == QLatin1Char('@') ||
+               c == QLatin1Char('#') || c == QLatin1Char('$');
+    }
+
+    void tokenize()
+    {
+        const QString& s = m_s;
+        const int n = int(s.size());
+        m_t.reserve(size_t(n / 3 + 8));
+        int i = 0;
+        while (i < n) {
+            const QChar c = s[i];
+            const int start = i;
+            if (c.isSpace()) {
+                while (i < n && s[i].isSpace()) ++i;
+                add(K::Space, start, i - start);
+            } else if (c == QLatin1Char('-') && i + 1 < n && s[i + 1] == QLatin1Char('-')) {
+                while (i < n && s[i] != QLatin1Char('\n')) ++i;
+                add(K::Comment, start, i - start);
+            } else if (c == QLatin1Char('/') && i + 1 < n && s[i + 1] == QLatin1Char('*')) {
+                i += 2;
+                while (i + 1 < n && !(s[i] == QLatin1Char('*') && s[i + 1] == QLatin1Char('/'))) ++i;
+                i = qMin(n, i + 2);
+                add(K::Comment, start, i - start);
+            } else if (c == QLatin1Char('\'') ||
+                       ((c == QLatin1Char('N') || c == QLatin1Char('n')) && i + 1 < n &&
+                        s[i + 1] == QLatin1Char('\'') && (i == 0 || !identPart(s[i - 1])))) {
+                const bool national = c != QLatin1Char('\'');
+                i += national ? 2 : 1;
+                while (i < n) {
+                    if (s[i] == QLatin1Char('\'')) {
+                        if (i + 1 < n && s[i + 1] == QLatin1Char('\'')) { i += 2; continue; }
+                        ++i;
+                        break;
+                    }
+                    ++i;
+                }
+                add(K::Str, start, i - start);
+                if (national) {
+                    m_t.back().replaced = true;
+                    m_t.back().repl = s.mid(start + 1, i - start - 1);
+                }
+            } else if (c == QLatin1Char('"') || c == QLatin1Char('[')) {
+                const QChar close = c == QLatin1Char('[') ? QLatin1Char(']') : c;
+                ++i;
+                while (i < n) {
+                    if (s[i] == close) {
+                        if (close == QLatin1Char('"') && i + 1 < n && s[i + 1] == close) { i += 2; continue; }
+                        ++i;
+                        break;
+                    }
+                    ++i;
+                }
+                add(K::QId, start, i - start);
+            } else if (c.isDigit() || (c == QLatin1Char('.') && i + 1 < n && s[i + 1].isDigit())) {
+                while (i < n && (s[i].isDigit() || s[i] == QLatin1Char('.'))) ++i;
+                if (i < n && (s[i] == QLatin1Char('e') || s[i] == QLatin1Char('E'))) {
+                    int j = i + 1;
+                    if (j < n && (s[j] == QLatin1Char('+') || s[j] == QLatin1Char('-'))) ++j;
+                    if (j < n && s[j].isDigit()) {
+                        i = j;
+                        while (i < n && s[i].isDigit()) ++i;
+                    }
+                }
+                add(K::Num, start, i - start);
+            } else if (identStart(c)) {
+                while (i < n && identPart(s[i])) ++i;
+                add(K::Ident, start, i - start);
+            } else if (c == QLatin1Char(':') && i + 1 < n &&
+                       (s[i + 1].isLetter() || s[i + 1] == QLatin1Char('_')) &&
+                       (i == 0 || s[i - 1] != QLatin1Char(':'))) {
+                ++i;
+                while (i < n && (s[i].isLetterOrNumber() || s[i] == QLatin1Char('_'))) ++i;
+                add(K::Param, start, i - start);
+            } else if (c == QLatin1Char('(')) {
+                add(K::LP, i++, 1);
+            } else if (c == QLatin1Char(')')) {
+                add(K::RP, i++, 1);
+            } else if (c == QLatin1Char(',')) {
+                add(K::Comma, i++, 1);
+            } else if (c == QLatin1Char(';')) {
+                add(K::Semi, i++, 1);
+            } else if (c == QLatin1Char('.')) {
+                add(K::Dot, i++, 1);
+            } else {
+                // Two-character operators stay one token, so that `<=` is never taken for `=`.
+                if (i + 1 < n) {
+                    const QChar d = s[i + 1];
+                    if ((c == QLatin1Char('<') && (d == QLatin1Char('>') || d == QLatin1Char('='))) ||
+                        (c == QLatin1Char('>') && d == QLatin1Char('=')) ||
+                        (c == QLatin1Char('!') && (d == QLatin1Char('=') || d == QLatin1Char('<') || d == QLatin1Char('>'))) ||
+                        (c == QLatin1Char('|') && d == QLatin1Char('|'))) {
+                        add(K::Op, i, 2);
+                        i += 2;
+                        continue;
+                    }
+                }
+                add(K::Op, i++, 1);
+            }
+        }
+    }
+
+    void matchParens()
+    {
+        std::vector<int> stack;
+        for (int i = 0; i < int(m_t.size()); ++i) {
+            if (m_t[size_t(i)].k == K::LP) {
+                stack.push_back(i);
+            } else if (m_t[size_t(i)].k == K::RP && !stack.empty()) {
+                const int o = stack.back();
+                stack.pop_back();
+                m_t[size_t(o)].match = i;
+                m_t[size_t(i)].match = o;
+            }
+        }
+    }
+
+    // The meaningful elements of a token range: a parenthesised group counts as one element,
+    // named by its opening parenthesis.
+    std::vector<int> elements(int b, int e) const
+    {
+        std::vector<int> out;
+        for (int i = b; i < e; ++i) {
+            const Tok& t = m_t[size_t(i)];
+            if (t.k == K::Space || t.k == K::Comment) continue;
+            out.push_back(i);
+            if (t.k == K::LP && t.match > i) i = t.match;
+        }
+        return out;
+    }
+
+    // Splits elements at commas.
+    static std::vector<std::vector<int>> splitCommas(const std::vector<int>& els, const Translator& tr)
+    {
+        std::vector<std::vector<int>> items(1);
+        for (int e : els) {
+            if (tr.m_t[size_t(e)].k == K::Comma) items.emplace_back();
+            else items.back().push_back(e);
+        }
+        return items;
+    }
+
+    // Processes the tokens of one parenthesis level; returns whether the level is one string
+    // expression (so that a `+` next to the group concatenates).
+    bool processLevel(int b, int e)
+    {
+        const std::vector<int> els = elements(b, e);
+        std::vector<char> str(els.size(), 0); // element is a string operand
+        std::vector<char> callName(els.size(), 0);
+
+        for (size_t j = 0; j < els.size(); ++j) {
+            const int i = els[j];
+            if (isGroup(i)) str[j] = processLevel(i + 1, m_t[size_t(i)].match) ? 1 : 0;
+        }
+        for (size_t j = 0; j < els.size(); ++j) {
+            const int i = els[j];
+            const Tok& t = m_t[size_t(i)];
+            if (t.k == K::Str) str[j] = 1;
+            if (t.k == K::Ident && !t.replaced && eqCi(text(i), "sysobjects")) rewriteSysobjects(els, j);
+            if (j + 1 < els.size() && isGroup(els[j + 1]) && t.k == K::Ident && t.kw == None) {
+                callName[j] = 1;
+                str[j] = rewriteCall(i, els[j + 1]) ? 1 : 0;
+            }
+        }
+        rewriteSelectLists(els);
+        rewriteDelete(els);
+        rewriteCreateTable(els);
+        return rewriteChains(els, str, callName);
+    }
+
+    // A function call name(args); returns whether its result is text.
+    bool rewriteCall(int name, int group)
+    {
+        const QStringView w = text(name);
+        const int close = m_t[size_t(group)].match;
+        if (eqCi(w, "isnull")) {
+            const auto args = splitCommas(elements(group + 1, close), *this);
+            Tok& n = tok(name);
+            n.replaced = true;
+            n.repl = QStringLiteral("coalesce");
+            if (args.size() == 2) {
+                const std::vector<int>& a2 = args[1];
+                if (a2.size() == 1 && m_t[size_t(a2[0])].k == K::Str) {
+                    n.pre += QLatin1Char('(');
+                    tok(close).post += QLatin1String(" COLLATE NOCASE)");
+                    return true;
+                }
+                const bool number =
+                    (a2.size() == 1 && m_t[size_t(a2[0])].k == K::Num) ||
+                    (a2.size() == 2 && (isOp(a2[0], '-') || isOp(a2[0], '+')) && m_t[size_t(a2[1])].k == K::Num);
+                if (number) {
+                    n.pre += QLatin1String("CAST(");
+                    tok(close).post += QLatin1String(" AS NUMERIC)");
+                }
+            }
+            return false;
+        }
+        if (eqCi(w, "substring")) {
+            tok(name).replaced = true;
+            tok(name).repl = QStringLiteral("substr");
+            return true;
+        }
+        if (isTextFunction(w)) return true;
+        if (eqCi(w, "coalesce")) {
+            for (const auto& a : splitCommas(elements(group + 1, close), *this))
+                if (a.size() == 1 && m_t[size_t(a[0])].k == K::Str) return true;
+            return false;
+        }
+        if (eqCi(w, "cast")) {
+            const auto els = elements(group + 1, close);
+            for (size_t k = 0; k + 1 < els.size(); ++k)
+                if (isKw(els[k], As) && m_t[size_t(els[k + 1])].k == K::Ident && isTextType(text(els[k + 1])))
+                    return true;
+        }
+        return false;
+    }
+
+    void rewriteSysobjects(const std::vector<int>& els, size_t j)
+    {
+        // A qualified column such as sysobjects.name keeps its qualifier.
+        if (j + 1 < els.size() && m_t[size_t(els[j + 1])].k == K::Dot) return;
+        if (j > 0 && m_t[size_t(els[j - 1])].k == K::Dot) return;
+        Tok& t = tok(els[j]);
+        t.replaced = true;
+        bool aliased = false;
+        if (j + 1 < els.size()) {
+            const int nx = els[j + 1];
+            aliased = isKw(nx, As) || isName(nx);
+        }
+        t.repl = kSysobjects;
+        if (!aliased) t.repl += QLatin1String(" sysobjects");
+    }
+
+    void rewriteSelectLists(const std::vector<int>& els)
+    {
+        for (size_t j = 0; j < els.size(); ++j) {
+            if (!isKw(els[j], Select)) continue;
+            size_t k = j + 1;
+            std::vector<std::vector<int>> items(1);
+            for (; k < els.size(); ++k) {
+                const int i = els[k];
+                const Tok& t = m_t[size_t(i)];
+                if (t.k == K::Semi) break;
+                if (t.k == K::Ident &&
+                    (t.kw == From || t.kw == Into || t.kw == Where || t.kw == Group || t.kw == Order ||
+                     t.kw == Having || t.kw == Union || t.kw == Except || t.kw == Intersect || t.kw == Limit))
+                    break;
+                if (t.k == K::Comma) items.emplace_back();
+                else items.back().push_back(i);
+            }
+            for (size_t n = 0; n < items.size(); ++n) {
+                std::vector<int>& it = items[n];
+                size_t f = 0;
+                if (n == 0) {
+                    while (f < it.size() && (isKw(it[f], Distinct) || isKw(it[f], All))) ++f;
+                    if (f < it.size() && isKw(it[f], Top)) {
+                        f += 2;
+                        if (f < it.size() && isKw(it[f], Percent)) ++f;
+                    }
+                }
+                if (it.size() < f + 3) continue;
+                const int name = it[f];
+                if (!isName(name) || m_s[m_t[size_t(name)].pos] == QLatin1Char('@')) continue;
+                if (!isOp(it[f + 1], '=')) continue;
+                const QString alias = text(name).toString();
+                tok(name).replaced = true;
+                tok(name).repl.clear();
+                tok(it[f + 1]).replaced = true;
+                tok(it[f + 1]).repl.clear();
+                // Blanks between the alias and the expression go with them.
+                for (int s = name + 1; s < it[f + 2]; ++s) {
+                    if (m_t[size_t(s)].k == K::Space) {
+                        tok(s).replaced = true;
+                        tok(s).repl.clear();
+                    }
+                }
+                tok(lastTok(it.back())).post += QLatin1String(" AS ") + alias;
+            }
+            j = k - 1;
+        }
+    }
+
+    void rewriteDelete(const std::vector<int>& els)
+    {
+        for (size_t j = 0; j + 1 < els.size(); ++j) {
+            if (!isKw(els[j], Delete) || !isName(els[j + 1])) continue;
+            // `delete T from ...` names its table later; that form is left alone.
+            size_t k = j + 2;
+            while (k + 1 < els.size() && m_t[size_t(els[k])].k == K::Dot) k += 2;
+            if (k < els.size() && isKw(els[k], From)) continue;
+            tok(els[j]).post += QLatin1String(" from");
+        }
+    }
+
+    void rewriteCreateTable(const std::vector<int>& els)
+    {
+        for (size_t j = 0; j + 2 < els.size(); ++j) {
+            if (!isKw(els[j], Create) || !isKw(els[j + 1], Table)) continue;
+            size_t k = j + 2;
+            while (k < els.size() && !isGroup(els[k])) ++k;
+            if (k >= els.size()) return;
+            const int g = els[k];
+            for (const auto& col : splitCommas(elements(g + 1, m_t[size_t(g)].match), *this)) {
+                if (col.size() < 2 || !isName(col[0])) continue;
+                if (m_t[size_t(col[1])].k != K::Ident || !isTextType(text(col[1]))) continue;
+                bool hasCollate = false;
+                for (int c : col) hasCollate = hasCollate || isKw(c, Collate);
+                if (hasCollate) continue;
+                int after = col[1];
+                if (col.size() > 2 && isGroup(col[2])) after = m_t[size_t(col[2])].match;
+                tok(after).post += QLatin1String(" COLLATE NOCASE");
+            }
+            return;
+        }
+    }
+
+    // Additive chains: a run of operands joined by binary `+` (and other arithmetic) between
+    // delimiters. A chain with a string operand concatenates: all its `+` become `||`.
+    bool rewriteChains(const std::vector<int>& els, const std::vector<char>& str,
+                       const std::vector<char>& callName)
+    {
+        std::vector<int> plus;
+        bool chainStr = false;
+        bool prevOperand = false;
+        bool afterDot = false;
+        bool delimiter = false;
+        int chains = 0;
+        bool lastChainStr = false;
+        auto flush = [&] {
+            if (chainStr && !plus.empty())
+                for (int p : plus) {
+                    tok(p).replaced = true;
+                    tok(p).repl = QStringLiteral("||");
+                }
+            if (chainStr || !plus.empty() || prevOperand) {
+                ++chains;
+                lastChainStr = chainStr;
+            }
+            plus.clear();
+            chainStr = false;
+        };
+        for (size_t j = 0; j < els.size(); ++j) {
+            const int i = els[j];
+            const Tok& t = m_t[size_t(i)];
+            bool operand = false;
+            switch (t.k) {
+            case K::Str:
+            case K::Num:
+            case K::Param:
+            case K::QId:
+                operand = true;
+                break;
+            case K::Ident:
+                operand = t.kw == None || t.kw == Null;
+                break;
+            case K::LP:
+                operand = isGroup(i);
+                break;
+            default:
+                break;
+            }
+            if (operand) {
+                if (prevOperand && !afterDot) {
+                    // Two operands in a row: an alias without AS ends the chain.
+                    flush();
+                    delimiter = true;
+                }
+                if (str[j]) chainStr = true;
+                afterDot = false;
+                if (j < callName.size() && callName[j]) {
+                    ++j; // the argument group belongs to the call
+                    prevOperand = true;
+                    continue;
+                }
+                prevOperand = true;
+                continue;
+            }
+            if (t.k == K::Dot) {
+                afterDot = true;
+                continue;
+            }
+            afterDot = false;
+            if (isOp(i, '+')) {
+                if (prevOperand) plus.push_back(i);
+                prevOperand = false;
+                continue;
+            }
+            if (isOp(i, '-') || isOp(i, '*') || isOp(i, '/') || isOp(i, '%')) {
+                prevOperand = false;
+                continue;
+            }
+            if (t.k == K::Ident && t.kw == End) {
+                flush();
+                delimiter = true;
+                prevOperand = true; // `case ... end + 'x'` continues with the case as operand
+                continue;
+            }
+            flush();
+            delimiter = true;
+            prevOperand = false;
+        }
+        flush();
+        return !delimiter && chains == 1 && lastChainStr;
+    }
+
+    QString render() const
+    {
+        QString out;
+        out.reserve(m_s.size() + 64);
+        for (const Tok& t : m_t) {
+            if (!t.pre.isEmpty()) out += t.pre;
+            if (t.replaced) out += t.repl;
+            else out += QStringView(m_s).mid(t.pos, t.len);
+            if (!t.post.isEmpty()) out += t.post;
+        }
+        return out;
+    }
+
+    const QString& m_s;
+    std::vector<Tok> m_t;
+};
+
+QMutex g_cacheLock;
+QHash<QString, QString>& cache()
+{
+    static QHash<QString, QString> c;
+    return c;
+}
+constexpr int kCacheLimit = 4096;
+
+} // namespace
+
+namespace TsqlTranslator {
+
+QString translate(const QString& tsql) { return Translator(tsql).run(); }
+
+QString toSqlite(const QString& tsql)
+{
+    {
+        QMutexLocker lock(&g_cacheLock);
+        auto it = cache().constFind(tsql);
+        if (it != cache().constEnd()) return it.value();
+    }
+    QString out = translate(tsql);
+    QMutexLocker lock(&g_cacheLock);
+    // Statements with values embedded by the condition builder make many distinct texts;
+    // the cache starts over rather than growing without bound.
+    if (cache().size() >= kCacheLimit) cache().clear();
+    cache().insert(tsql, out);
+    return out;
+}
+
+int cacheSize()
+{
+    QMutexLocker lock(&g_cacheLock);
+    return int(cache().size());
+}
+
+void clearCache()
+{
+    QMutexLocker lock(&g_cacheLock);
+    cache().clear();
+}
+
+} // namespace TsqlTranslator

@@ -1,0 +1,162 @@
+// The ODBC backend through the real unixODBC driver manager and the SQLite ODBC driver.
+#include "platform/db/DbBackend.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+class Odbc : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        path = testTempDir() + QStringLiteral("/odbc.db");
+        // The file is made by the embedded backend, as the installation does; ODBC then uses it.
+        auto init = TADOConnection::openSqlite(path);
+        init->executeScript(QStringLiteral(
+            "CREATE TABLE p (k INTEGER PRIMARY KEY, s VARCHAR(20) COLLATE NOCASE, t VARCHAR(100) COLLATE NOCASE, "
+            "r REAL, b BLOB);"));
+        init.reset();
+        db = TADOConnection::openOdbc(QStringLiteral("DRIVER=SQLite3;Database=%1").arg(path));
+    }
+    int exec(const QString& sql, std::initializer_list<std::pair<const char*, QVariant>> ps = {})
+    {
+        TADOQuery q(db.get());
+        q.SQL << sql;
+        for (const auto& [n, v] : ps) q.Parameters.ParamByName(QString::fromLatin1(n)).Value = v;
+        return q.ExecSQL();
+    }
+    QString path;
+    std::unique_ptr<TADOConnection> db;
+};
+
+TEST_F(Odbc, DialectFollowsTheDatabaseBehindTheDriver)
+{
+    EXPECT_EQ(db->dialect(), Dialect::SQLite);
+    exec(QStringLiteral("insert into p(k,s,t) values(1,'0101','一楼')"));
+    // T-SQL is translated as on the embedded backend.
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select rtrim(s)+'-'+t as x, n = k*2 from p where IsNull(s,'')='0101'")),
+              QStringList{QStringLiteral("0101-一楼\t2")});
+}
+
+TEST_F(Odbc, ParameterisedInsertAndSelect)
+{
+    const QString longText = QString(90, QChar(0x971C));
+    EXPECT_EQ(exec(QStringLiteral("insert into p(k,s,t,r,b) values(:K,:S,:T,:R,:B)"),
+                   {{"K", 1}, {"S", QString()}, {"T", QStringLiteral("霜:x+1")}, {"R", 2.5},
+                    {"B", QByteArray("\x00\x7f\xff", 3)}}),
+              1);
+    EXPECT_EQ(exec(QStringLiteral("insert into p(k,s,t,r) values(:K,:S,:T,:R)"),
+                   {{"K", qint64(5000000000LL)}, {"S", QStringLiteral("a")}, {"T", longText}, {"R", QVariant()}}),
+              1);
+
+    // Empty string is '' (never NULL); integers stay integers.
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select typeof(s), typeof(k) from p where k=1 and s=''")),
+              QStringList{QStringLiteral("text\tinteger")});
+
+    TADOQuery q(db.get());
+    // A repeated name is bound again; ':x' inside a literal is no parameter.
+    q.SQL << QStringLiteral("select k, s, t, r, b from p") << QStringLiteral("where (s=:S or t<>':x') and (k=:K or s=:S)")
+          << QStringLiteral("order by k");
+    q.Parameters.ParamByName(QStringLiteral("S")).Value = QStringLiteral("A");
+    q.Parameters.ParamByName(QStringLiteral("K")).Value = 1;
+    q.Open();
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.FieldByName(QStringLiteral("k")).Value().typeId(), QMetaType::LongLong);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("t")).AsString(), QStringLiteral("霜:x+1"));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("s")).AsString(), QString());
+    EXPECT_FALSE(q.FieldByName(QStringLiteral("s")).IsNull());
+    EXPECT_DOUBLE_EQ(q.FieldByName(QStringLiteral("r")).AsFloat(), 2.5);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("b")).Value().toByteArray(), QByteArray("\x00\x7f\xff", 3));
+    q.Next();
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.FieldByName(QStringLiteral("k")).AsInteger(), 5000000000LL);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("t")).AsString(), longText);
+    EXPECT_TRUE(q.FieldByName(QStringLiteral("r")).IsNull());
+    q.Next();
+    EXPECT_TRUE(q.Eof());
+
+    EXPECT_EQ(exec(QStringLiteral("update p set t=:T where k>=:K"), {{"T", QString()}, {"K", 0}}), 2);
+    EXPECT_EQ(exec(QStringLiteral("delete p where k=:K"), {{"K", 7}}), 0);
+}
+
+TEST_F(Odbc, ErrorsRaiseDbErrorAndFillTheCollection)
+{
+    try {
+        exec(QStringLiteral("insert into Nope(k) values(1)"));
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.message().contains(QStringLiteral("no such table"))) << e.what();
+    }
+    ASSERT_FALSE(db->Errors().isEmpty());
+    EXPECT_FALSE(db->Errors()[0].Informational);
+    exec(QStringLiteral("insert into p(k) values(1)"));
+    EXPECT_TRUE(db->Errors().isEmpty());
+    EXPECT_THROW(exec(QStringLiteral("insert into p(k) values(1)")), DbError);
+    EXPECT_FALSE(db->Errors().isEmpty());
+}
+
+TEST_F(Odbc, TransactionsRollBack)
+{
+    {
+        DbTransaction t(db.get());
+        exec(QStringLiteral("insert into p(k) values(1)"));
+        {
+            DbTransaction inner(db.get());
+            exec(QStringLiteral("insert into p(k) values(2)"));
+        }
+        t.commit();
+    }
+    db->BeginTrans();
+    exec(QStringLiteral("insert into p(k) values(3)"));
+    db->RollbackTrans();
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select k from p order by k")), QStringList{QStringLiteral("1")});
+    // What was committed through ODBC is in the file for every other connection.
+    auto other = TADOConnection::openSqlite(path);
+    EXPECT_EQ(queryRows(*other, QStringLiteral("select count(*) from p")), QStringList{QStringLiteral("1")});
+}
+
+TEST(OdbcConnect, FailureAndDescription)
+{
+    EXPECT_THROW(TADOConnection::openOdbc(QStringLiteral("DRIVER=NoSuchDriver;Database=x")), DbError);
+    const QString file = testTempDir() + QStringLiteral("/d.db");
+    auto c = TADOConnection::openOdbc(QStringLiteral("DRIVER=SQLite3;Database=%1;PWD=geheim").arg(file));
+    EXPECT_FALSE(c->description().contains(QStringLiteral("geheim")));
+    EXPECT_TRUE(c->description().contains(file));
+}
+
+// Success with info never fails a statement; a failure reports its first error, not a warning
+// that came before it.
+TEST(OdbcDiagnostics, InformationalRecordsAreKeptApart)
+{
+    auto c = TADOConnection::openSqlite(testTempDir() + QStringLiteral("/x.db"));
+    recordDiagnostics(*c, false,
+                      {{QStringLiteral("01003"), 8153, QStringLiteral("Null value is eliminated by an aggregate")},
+                       {QStringLiteral("01000"), 0, QStringLiteral("trigger message")}},
+                      QStringLiteral("fallback"));
+    ASSERT_EQ(c->Errors().size(), 2);
+    EXPECT_TRUE(c->Errors()[0].Informational);
+    EXPECT_TRUE(c->Errors()[1].Informational);
+    EXPECT_EQ(c->Errors()[0].SqlState, QStringLiteral("01003"));
+
+    c->clearErrors();
+    try {
+        recordDiagnostics(*c, true,
+                          {{QStringLiteral("01000"), 0, QStringLiteral("warning first")},
+                           {QStringLiteral("23000"), 2627, QStringLiteral("Violation of UNIQUE KEY")},
+                           {QStringLiteral("HY000"), 1, QStringLiteral("second error")}},
+                          QStringLiteral("fallback"));
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_EQ(e.message(), QStringLiteral("Violation of UNIQUE KEY"));
+        EXPECT_TRUE(e.isUniqueViolation());
+    }
+    ASSERT_EQ(c->Errors().size(), 3);
+    EXPECT_TRUE(c->Errors()[0].Informational);
+    EXPECT_FALSE(c->Errors()[1].Informational);
+
+    c->clearErrors();
+    EXPECT_THROW(recordDiagnostics(*c, true, {}, QStringLiteral("fallback")), DbError);
+    ASSERT_EQ(c->Errors().size(), 1);
+    EXPECT_EQ(c->Errors()[0].Description, QStringLiteral("fallback"));
+}
+
+} // namespace

@@ -1,0 +1,158 @@
+// The T-SQL translation: each rewrite is checked by what the statement does on SQLite, and the
+// text is pinned only where the exact form matters (literals untouched, numeric + kept).
+#include "platform/db/DbBackend.h"
+#include "platform/db/TsqlTranslator.h"
+#include "tests/support/TestSupport.h"
+
+namespace {
+
+using TsqlTranslator::translate;
+
+class Translation : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db = TADOConnection::openSqlite(testTempDir() + QStringLiteral("/t.db"));
+        db->executeScript(QStringLiteral(
+            "CREATE TABLE t (code VARCHAR(6) COLLATE NOCASE, name VARCHAR(10) COLLATE NOCASE, "
+            "txt VARCHAR(10) COLLATE NOCASE, n INTEGER, r REAL);"
+            "INSERT INTO t VALUES ('0101', 'Shop', '3', 1, 2.5);"
+            "INSERT INTO t VALUES ('0102', NULL, NULL, NULL, NULL);"
+            "INSERT INTO t VALUES ('ab', 'ABC', '12', 7, 0.5);"));
+    }
+    QStringList rows(const QString& tsql) { return queryRows(*db, tsql); }
+    std::unique_ptr<TADOConnection> db;
+};
+
+TEST_F(Translation, StringPlusConcatenatesAndNumericPlusAdds)
+{
+    EXPECT_EQ(rows(QStringLiteral("select rtrim(code)+'-'+name as x from t where n=1")),
+              QStringList{QStringLiteral("0101-Shop")});
+    // Both + of a chain become ||, also when the string operand comes last.
+    EXPECT_EQ(rows(QStringLiteral("select name+'/'+code+'!' from t where n=7")), QStringList{QStringLiteral("ABC/ab!")});
+    EXPECT_EQ(rows(QStringLiteral("select code+upper(name) from t where n=7")), QStringList{QStringLiteral("abABC")});
+    EXPECT_EQ(rows(QStringLiteral("select IsNull(name,'')+'*' from t where code='0102'")), QStringList{QStringLiteral("*")});
+    EXPECT_EQ(rows(QStringLiteral("select ('<'+code)+'>' from t where n=7")), QStringList{QStringLiteral("<ab>")});
+    EXPECT_EQ(rows(QStringLiteral("select Case when n=7 then 'x'+code else '' end + ':' from t where n=7")),
+              QStringList{QStringLiteral("xab:")});
+    // Numbers keep adding, next to a string chain in the same select list too.
+    EXPECT_EQ(rows(QStringLiteral("select Sum(n)+Sum(n), code+'.' from t where n=7")), QStringList{QStringLiteral("14\tab.")});
+    EXPECT_EQ(rows(QStringLiteral("select n+r from t where n=1")), QStringList{QStringLiteral("3.5")});
+    // NULL stays NULL, as with CONCAT_NULL_YIELDS_NULL.
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from t where name+'x' is null")), QStringList{QStringLiteral("1")});
+}
+
+TEST_F(Translation, LiteralsCommentsAndParametersAreNotTouched)
+{
+    const QString s = QStringLiteral("select code from t where name like '%1+1%' and txt<>'10:30' -- a+'b' :x\n"
+                                     " and code<>'it''s + :y' /* IsNull(x,'') */ and n=:N");
+    const QString out = translate(s);
+    EXPECT_TRUE(out.contains(QStringLiteral("'%1+1%'")));
+    EXPECT_TRUE(out.contains(QStringLiteral("'10:30'")));
+    EXPECT_TRUE(out.contains(QStringLiteral("'it''s + :y'")));
+    EXPECT_TRUE(out.contains(QStringLiteral("-- a+'b' :x\n")));
+    EXPECT_TRUE(out.contains(QStringLiteral("/* IsNull(x,'') */")));
+    const std::vector<ParamRef> ps = scanParams(out);
+    ASSERT_EQ(ps.size(), 1u);
+    EXPECT_EQ(ps[0].name, QStringLiteral("N"));
+
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral("select :A+'|'+code from t where code='0101' and name<>'a:B+c'");
+    q.Parameters.ParamByName(QStringLiteral("A")).Value = QStringLiteral("p:q+r");
+    q.Open();
+    EXPECT_EQ(q.Field(0).AsString(), QStringLiteral("p:q+r|0101"));
+    EXPECT_EQ(q.Parameters.Count(), 1);
+}
+
+TEST_F(Translation, SelectListAliasAssignment)
+{
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral("select code, Total = n*2, Rate =Case when n<>0 then round(r*1.0/n,2) else 0 end, "
+                            "Flag = (case when n>=5 then 'big' end)")
+          << QStringLiteral("from t where n = 7");
+    q.Open();
+    ASSERT_FALSE(q.Eof());
+    EXPECT_EQ(q.FieldName(1), QStringLiteral("Total"));
+    EXPECT_EQ(q.FieldByName(QStringLiteral("Total")).AsInteger(), 14);
+    EXPECT_DOUBLE_EQ(q.FieldByName(QStringLiteral("Rate")).AsFloat(), 0.07);
+    EXPECT_EQ(q.FieldByName(QStringLiteral("Flag")).AsString(), QStringLiteral("big"));
+    // Comparisons outside select lists and <=/>= stay what they are.
+    EXPECT_EQ(rows(QStringLiteral("select code from t where n <= 1 or code = 'ab' order by code")),
+              (QStringList{QStringLiteral("0101"), QStringLiteral("ab")}));
+    EXPECT_EQ(rows(QStringLiteral("select distinct x = code from (select code from t where n=1) d")),
+              QStringList{QStringLiteral("0101")});
+}
+
+TEST_F(Translation, IsNullKeepsCollationAndComparesNumbers)
+{
+    // The text form stays case-insensitive, as the column is.
+    EXPECT_EQ(rows(QStringLiteral("select code from t where (IsNull(name,'')='abc')")), QStringList{QStringLiteral("ab")});
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from t where ISNULL(name,'') = ''")), QStringList{QStringLiteral("1")});
+    // The numeric form compares numbers: '3' >= 5 is false, '12' >= 5 true (text sorts above
+    // numbers on SQLite otherwise).
+    EXPECT_EQ(rows(QStringLiteral("select code from t where (IsNull(txt,0)>=5)")), QStringList{QStringLiteral("ab")});
+    EXPECT_EQ(rows(QStringLiteral("select isnull(max(n),0) as m from t where n>100")), QStringList{QStringLiteral("0")});
+    EXPECT_EQ(rows(QStringLiteral("select isnull(max(n),-1) from t")), QStringList{QStringLiteral("7")});
+    // Any other second argument is a plain coalesce.
+    EXPECT_EQ(rows(QStringLiteral("select IsNull(name,code) from t where code='0102'")), QStringList{QStringLiteral("0102")});
+}
+
+TEST_F(Translation, DeleteWithoutFrom)
+{
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral(" delete t") << QStringLiteral(" where code=:C ");
+    q.Parameters.ParamByName(QStringLiteral("C")).Value = QStringLiteral("AB");
+    EXPECT_EQ(q.ExecSQL(), 1);
+    q.SQL.clear();
+    q.SQL << QStringLiteral("Delete from t where n=1");
+    EXPECT_EQ(q.ExecSQL(), 1);
+    EXPECT_EQ(rows(QStringLiteral("select code from t")), QStringList{QStringLiteral("0102")});
+}
+
+TEST_F(Translation, SysobjectsAndCreateTable)
+{
+    const QString exists = QStringLiteral("Select Name from Sysobjects where Name ='tXtQryField' and Type='u' ");
+    EXPECT_TRUE(rows(exists).isEmpty());
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral("Create TABLE tXtQryField (") << QStringLiteral("QryCode  VarChar(10) NOT NULL ,")
+          << QStringLiteral("FldName VarChar(40) NOT NULL ,") << QStringLiteral("FldSize  Int NOT NULL Default(0) ,")
+          << QStringLiteral("IsSum VarChar(1)  NULL DEFAULT ('0'),")
+          << QStringLiteral("Primary Key (QryCode,FldName))");
+    q.ExecSQL();
+    EXPECT_EQ(rows(exists), QStringList{QStringLiteral("tXtQryField")});
+    EXPECT_EQ(rows(QStringLiteral("select s.name from sysobjects s where s.xtype='U' and s.name='T'")),
+              QStringList{QStringLiteral("t")});
+    // The key compares as the server's case-insensitive collation does; the defaults work.
+    q.SQL.clear();
+    q.SQL << QStringLiteral("insert into tXtQryField(QryCode,FldName) values('TryOutR','Rate')");
+    q.ExecSQL();
+    EXPECT_EQ(rows(QStringLiteral("select FldSize, IsSum from tXtQryField")), QStringList{QStringLiteral("0\t0")});
+    q.SQL.clear();
+    q.SQL << QStringLiteral("insert into tXtQryField(QryCode,FldName) values('TRYOUTR','rate')");
+    try {
+        q.ExecSQL();
+        FAIL() << "duplicate key accepted";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isUniqueViolation()) << e.what();
+    }
+}
+
+TEST_F(Translation, NationalLiteralsAndSubstring)
+{
+    EXPECT_EQ(rows(QStringLiteral("select substring(N'一楼化妆品',2,2)+N'x'")), QStringList{QStringLiteral("楼化x")});
+}
+
+TEST(TranslationCache, SameTextTranslatedOnce)
+{
+    TsqlTranslator::clearCache();
+    const QString s = QStringLiteral("select a+'x' from t");
+    const QString first = TsqlTranslator::toSqlite(s);
+    EXPECT_EQ(TsqlTranslator::cacheSize(), 1);
+    EXPECT_EQ(TsqlTranslator::toSqlite(s), first);
+    EXPECT_EQ(TsqlTranslator::cacheSize(), 1);
+    EXPECT_EQ(first, QStringLiteral("select a||'x' from t"));
+    TsqlTranslator::toSqlite(QStringLiteral("select 1"));
+    EXPECT_EQ(TsqlTranslator::cacheSize(), 2);
+}
+
+} // namespace
