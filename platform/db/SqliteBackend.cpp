@@ -115,6 +115,7 @@ public:
     int exec(const QString& text, const std::vector<DbParam>& params, TADOConnection& conn) override
     {
         sqlite3_stmt* st = prepare(text, params, conn);
+        const sqlite3_int64 before = sqlite3_total_changes64(m_db);
         int rc;
         while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
         }
@@ -125,7 +126,10 @@ public:
             conn.addError(TDbErrorRecord{e.nativeCode(), e.message(), {}, false});
             throw e;
         }
-        return readOnly ? -1 : sqlite3_changes(m_db);
+        if (readOnly) return -1;
+        // sqlite3_changes() keeps the count of the last INSERT/UPDATE/DELETE; a statement that
+        // changed no row (DDL, a DML that matched nothing) must not report that older count.
+        return sqlite3_total_changes64(m_db) == before ? 0 : sqlite3_changes(m_db);
     }
 
     void executeScript(const QString& sql) override
