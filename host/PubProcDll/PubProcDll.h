@@ -44,5 +44,16 @@ PUBPROC_API QorSession& qorSession();
 PUBPROC_API void setQorSession(const QorSession& s);
 
 class TADOConnection;
+
+// The station's session file: <config folder>/Tamrek/session.ini.
+PUBPROC_API QString defaultSessionFile();
+// Reads the [Session] group of a session file over base; keys that are missing keep base's
+// values. Keys: UserCode, StationID, BranchNo, ShopName, IsCenter, Version, ProductType,
+// ClerkCaption, DisplayFormat, RightSetCalc, RightColumn, RightPrnFmt, GridColor.
+PUBPROC_API QorSession loadSessionFile(const QString& path, const QorSession& base = {});
+// Completes a session from the database: the user's name from Staffs, the head office's own
+// organisation (the first of kind '2') when no shop is set, the shop's name from SubShop, the
+// host name as station. False when the user code is not a staff member.
+PUBPROC_API bool completeSession(QorSession& s, TADOConnection& conn);
 // The host's open connection, handed out by libQorPubConn.so's USysDbConn.
 PUBPROC_API TADOConnection*& qorHostConnection();

@@ -1,0 +1,37 @@
+// Event handlers and library entries of the module run inside the guard: an exception never
+// crosses a Qt event or signal boundary or the module's C entry points.
+#pragma once
+
+#include "platform/ui/Guard.h"
+
+#include <QPointer>
+#include <QWidget>
+#include <type_traits>
+#include <utility>
+
+// A slot that runs fn inside the guard; the error box is parented to parent while it lives.
+//   connect(actAdd, &QAction::triggered, this, guarded([this] { actAddExecute(); }, this));
+// The slot's signal arguments are passed on to fn when it takes them.
+template <class F>
+auto guarded(F fn, QWidget* parent = nullptr)
+{
+    return [fn = std::move(fn), owner = QPointer<QWidget>(parent)](auto&&... args) {
+        guard(
+            [&] {
+                if constexpr (std::is_invocable_v<F&, decltype(args)...>)
+                    fn(std::forward<decltype(args)>(args)...);
+                else
+                    fn();
+            },
+            owner.data());
+    };
+}
+
+// Runs a library entry's work; a failure shows the error box and the entry answers fallback.
+template <class R, class F>
+R guardEntry(F fn, R fallback)
+{
+    R result = fallback;
+    guard([&] { result = fn(); });
+    return result;
+}
