@@ -130,49 +130,111 @@ const DbParam& findParam(const std::vector<DbParam>& params, const QString& name
 
 // --- field values ---------------------------------------------------------------------------
 
-QString TDbField::AsString() const
+TDbField::TDbField(QVariant v)
 {
-    if (m_v.isNull()) return QString();
-    if (m_v.typeId() == QMetaType::Double) return QString::number(m_v.toDouble(), 'g', 15);
-    return m_v.toString();
+    if (v.isNull()) return;
+    switch (v.typeId()) {
+    case QMetaType::Bool:
+    case QMetaType::Int:
+    case QMetaType::UInt:
+    case QMetaType::LongLong:
+    case QMetaType::ULongLong:
+    case QMetaType::Long:
+    case QMetaType::Short:
+        m_type = DbType::Integer;
+        m_i = v.toLongLong();
+        break;
+    case QMetaType::Double:
+    case QMetaType::Float:
+        m_type = DbType::Float;
+        m_d = v.toDouble();
+        break;
+    case QMetaType::QByteArray:
+        m_type = DbType::Blob;
+        m_b = v.toByteArray();
+        break;
+    default:
+        m_type = DbType::Text;
+        m_s = v.toString();
+        break;
+    }
+}
+
+QVariant TDbField::Value() const
+{
+    switch (m_type) {
+    case DbType::Null: return {};
+    case DbType::Integer: return QVariant(m_i);
+    case DbType::Float: return QVariant(m_d);
+    case DbType::Text: return QVariant(m_s);
+    case DbType::Blob: return QVariant(m_b);
+    }
+    return {};
+}
+
+QString TDbField::AsString() const&
+{
+    switch (m_type) {
+    case DbType::Null: return QString();
+    case DbType::Integer: return QString::number(m_i);
+    case DbType::Float: return QString::number(m_d, 'g', 15);
+    case DbType::Text: return m_s;
+    case DbType::Blob: return QString::fromUtf8(m_b);
+    }
+    return QString();
+}
+
+QString TDbField::AsString() &&
+{
+    if (m_type == DbType::Text) return std::move(m_s);
+    return static_cast<const TDbField&>(*this).AsString();
 }
 
 qint64 TDbField::AsInteger() const
 {
-    if (m_v.isNull()) return 0;
-    if (m_v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        const QString s = m_v.toString().trimmed();
-        qint64 n = s.toLongLong(&ok);
-        if (ok) return n;
-        double d = s.toDouble(&ok);
-        if (ok) return qint64(d);
-        throw DbError(QStringLiteral("'%1' 不是有效的整数").arg(s));
+    switch (m_type) {
+    case DbType::Null: return 0;
+    case DbType::Integer: return m_i;
+    case DbType::Float: return qint64(m_d);
+    case DbType::Text:
+    case DbType::Blob: break;
     }
-    if (m_v.typeId() == QMetaType::Double) return qint64(m_v.toDouble());
-    return m_v.toLongLong();
+    bool ok = false;
+    const QString s = AsString().trimmed();
+    const qint64 n = s.toLongLong(&ok);
+    if (ok) return n;
+    const double d = s.toDouble(&ok);
+    if (ok) return qint64(d);
+    throw DbError(QStringLiteral("'%1' 不是有效的整数").arg(s));
 }
 
 double TDbField::AsFloat() const
 {
-    if (m_v.isNull()) return 0.0;
-    if (m_v.typeId() == QMetaType::QString) {
-        bool ok = false;
-        double d = m_v.toString().trimmed().toDouble(&ok);
-        if (!ok) throw DbError(QStringLiteral("'%1' 不是有效的浮点数").arg(m_v.toString()));
-        return d;
+    switch (m_type) {
+    case DbType::Null: return 0.0;
+    case DbType::Integer: return double(m_i);
+    case DbType::Float: return m_d;
+    case DbType::Text:
+    case DbType::Blob: break;
     }
-    return m_v.toDouble();
+    bool ok = false;
+    const QString s = AsString().trimmed();
+    const double d = s.toDouble(&ok);
+    if (!ok) throw DbError(QStringLiteral("'%1' 不是有效的浮点数").arg(s));
+    return d;
 }
 
 bool TDbField::AsBoolean() const
 {
-    if (m_v.isNull()) return false;
-    if (m_v.typeId() == QMetaType::QString) {
-        const QString s = m_v.toString().trimmed();
-        return s == QLatin1String("1") || s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
+    switch (m_type) {
+    case DbType::Null: return false;
+    case DbType::Integer: return m_i != 0;
+    case DbType::Float: return m_d != 0;
+    case DbType::Text:
+    case DbType::Blob: break;
     }
-    return m_v.toLongLong() != 0;
+    const QString s = AsString().trimmed();
+    return s == QLatin1String("1") || s.compare(QLatin1String("true"), Qt::CaseInsensitive) == 0;
 }
 
 // --- query ----------------------------------------------------------------------------------
@@ -237,30 +299,33 @@ QString TADOQuery::FieldName(int i) const
 
 int TADOQuery::FieldIndex(const QString& name) const
 {
-    // Callers nearly always spell the name as the statement does: try that first.
+    // Callers nearly always spell the name as the statement does and read the fields of a row
+    // in column order: the exact search starts after the field found last.
     const int n = int(m_names.size());
+    for (int k = 0, i = m_lastField + 1; k < n; ++k, ++i) {
+        if (i >= n) i = 0;
+        if (m_names[size_t(i)] == name) return m_lastField = i;
+    }
     for (int i = 0; i < n; ++i)
-        if (m_names[size_t(i)] == name) return i;
-    for (int i = 0; i < n; ++i)
-        if (m_names[size_t(i)].compare(name, Qt::CaseInsensitive) == 0) return i;
+        if (m_names[size_t(i)].compare(name, Qt::CaseInsensitive) == 0) return m_lastField = i;
     return -1;
 }
 
 TDbField TADOQuery::Field(int i) const
 {
-    if (!m_cursor || m_cursor->atEnd() || i < 0 || i >= m_cursor->columnCount()) return {};
+    if (!m_cursor || m_cursor->atEnd() || i < 0 || i >= int(m_names.size())) return {};
     switch (m_cursor->type(i)) {
     case DbType::Null: return {};
-    case DbType::Integer: return TDbField(QVariant(m_cursor->int64(i)));
-    case DbType::Float: return TDbField(QVariant(m_cursor->dbl(i)));
+    case DbType::Integer: return TDbField(qint64(m_cursor->int64(i)));
+    case DbType::Float: return TDbField(m_cursor->dbl(i));
     case DbType::Text: {
         std::string_view v = m_cursor->utf8(i);
-        return TDbField(QVariant(QString::fromUtf8(v.data(), qsizetype(v.size()))));
+        return TDbField(QString::fromUtf8(v.data(), qsizetype(v.size())));
     }
     case DbType::Blob: {
         // Binary data (settings files, pictures) comes back byte for byte.
         std::string_view v = m_cursor->utf8(i);
-        return TDbField(QVariant(QByteArray(v.data(), qsizetype(v.size()))));
+        return TDbField(QByteArray(v.data(), qsizetype(v.size())));
     }
     }
     return {};

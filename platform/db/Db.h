@@ -128,20 +128,32 @@ private:
     std::vector<DbParam> m_items;
 };
 
-// Value of one field of the current row, read with the Delphi field accessors.
+// Value of one field of the current row, read with the Delphi field accessors. Kept as a small
+// tagged value rather than a QVariant: reading rows field by field is the hot path of list loads.
 class TDbField {
 public:
     TDbField() = default;
-    TDbField(QVariant v) : m_v(std::move(v)) {}
-    bool IsNull() const { return m_v.isNull(); }
-    QString AsString() const;
+    TDbField(QVariant v); // QString, QByteArray, integers, floating point, bool; anything else as text
+    explicit TDbField(qint64 v) : m_type(DbType::Integer), m_i(v) {}
+    explicit TDbField(int v) : TDbField(qint64(v)) {}
+    explicit TDbField(double v) : m_type(DbType::Float), m_d(v) {}
+    explicit TDbField(QString v) : m_type(DbType::Text), m_s(std::move(v)) {}
+    explicit TDbField(QByteArray v) : m_type(DbType::Blob), m_b(std::move(v)) {}
+    bool IsNull() const { return m_type == DbType::Null; }
+    DbType type() const { return m_type; }
+    QString AsString() const&;
+    QString AsString() &&; // a temporary hands its text over without a copy
     qint64 AsInteger() const;
     double AsFloat() const;
     bool AsBoolean() const;
-    QVariant Value() const { return m_v; }
+    QVariant Value() const;
 
 private:
-    QVariant m_v;
+    DbType m_type = DbType::Null;
+    qint64 m_i = 0;
+    double m_d = 0;
+    QString m_s;
+    QByteArray m_b;
 };
 
 class TADOQuery {
@@ -180,6 +192,7 @@ private:
     TADOConnection* m_conn = nullptr;
     std::unique_ptr<DbCursor> m_cursor;
     std::vector<QString> m_names; // column names of the open result, read once
+    mutable int m_lastField = -1; // where the next name search starts
     bool m_onFirst = false;
 };
 
