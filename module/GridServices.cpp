@@ -1,0 +1,82 @@
+#include "module/GridServices.h"
+
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/DataSource.h"
+#include "platform/grid/DBGridEh.h"
+
+void TPubEvent::MaskFieldText(TField*, QString& text, bool)
+{
+    text = QStringLiteral("*");
+}
+
+void TPubEvent::SortMarkingChanged(TDBGridEh* grid)
+{
+    if (!grid) return;
+    TClientDataSet* ds = grid->DataSet();
+    // Only an open client dataset is sorted; anything else stays as it is.
+    if (!ds || !ds->Active()) return;
+    QString fields, desc;
+    for (TColumnEh* c : grid->SortMarkedColumns()) {
+        if (c->FieldName().isEmpty()) continue;
+        fields += c->FieldName() + QLatin1Char(';');
+        if (c->Title()->SortMarker() == smDownEh) desc += c->FieldName() + QLatin1Char(';');
+    }
+    if (fields.endsWith(QLatin1Char(';'))) fields.chop(1);
+    if (desc.endsWith(QLatin1Char(';'))) desc.chop(1);
+    if (ds->HasIndex(SortIndexName)) ds->DeleteIndex(SortIndexName);
+    if (fields.isEmpty()) {
+        // Every marker removed: the rows go back to their loaded order.
+        ds->setIndexName(QString());
+        ds->First();
+        return;
+    }
+    ds->AddIndex(SortIndexName, fields, 0, desc);
+    ds->setIndexName(SortIndexName);
+    ds->First();
+}
+
+void EnableTitleSort(TDBGridEh* grid)
+{
+    if (!grid) return;
+    grid->setOptionsEh(grid->OptionsEh() | dghAutoSortMarking | dghMultiSortMarking);
+    TDBGridColumnsEh* cols = grid->Columns();
+    for (int i = 0; i < cols->Count(); ++i) {
+        TColumnEh* c = cols->Items(i);
+        TField* f = c->Field();
+        // A column whose field is not bound yet (the dataset is still closed) is taken for a
+        // data field when it names one; calculated and lookup fields get no button.
+        const bool dataField = f ? f->FieldKind() == fkData : !c->FieldName().isEmpty();
+        c->Title()->setTitleButton(dataField);
+    }
+    grid->setOnSortMarkingChanged(&TPubEvent::SortMarkingChanged);
+}
+
+void MaskDataSetFields(TClientDataSet* ds, const QStringList& fieldNames)
+{
+    if (!ds) return;
+    for (TField* f : ds->Fields()) f->setOnGetText({});
+    for (const QString& name : fieldNames)
+        if (TField* f = ds->FindField(name)) f->setOnGetText(&TPubEvent::MaskFieldText);
+}
+
+void MaskGridColumns(TDBGridEh* grid, const QStringList& fieldNames)
+{
+    if (!grid) return;
+    TDBGridColumnsEh* cols = grid->Columns();
+    for (int i = 0; i < cols->Count(); ++i) {
+        TColumnEh* c = cols->Items(i);
+        bool listed = false;
+        for (const QString& n : fieldNames)
+            if (n.compare(c->FieldName(), Qt::CaseInsensitive) == 0) listed = true;
+        if (!listed) continue;
+        c->Footers()->Clear();
+        TColumnFooterEh* f = c->Footer();
+        f->setValueType(fvtNon);
+        f->setValue(QString());
+        f->setDisplayFormat(QString());
+        c->setDisplayFormat(QString());
+        // The footer made to clear it is removed again, so the column has no footers at all.
+        c->Footers()->Clear();
+    }
+    grid->updateFooters();
+}

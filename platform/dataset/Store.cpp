@@ -1,0 +1,292 @@
+#include "platform/dataset/Store.h"
+
+#include "platform/text/Gbk.h"
+
+#include <QString>
+#include <charconv>
+#include <cmath>
+#include <cstdio>
+
+namespace dsimpl {
+
+// --- StringPool -----------------------------------------------------------------------------
+
+StringPool::StringPool()
+{
+    m_starts.push_back(0);
+}
+
+uint64_t StringPool::hash(std::string_view s)
+{
+    // FNV-1a over 8-byte words: quick for the short codes and names of a list.
+    uint64_t h = 1469598103934665603ull ^ s.size();
+    size_t i = 0;
+    for (; i + 8 <= s.size(); i += 8) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        h = (h ^ w) * 1099511628211ull;
+        h ^= h >> 29;
+    }
+    for (; i < s.size(); ++i) h = (h ^ uint8_t(s[i])) * 1099511628211ull;
+    h ^= h >> 32;
+    return h * 0x9E3779B97F4A7C15ull;
+}
+
+void StringPool::grow()
+{
+    const uint32_t newSize = m_table.empty() ? 64 : uint32_t(m_table.size() * 2);
+    m_table.assign(newSize, 0);
+    m_mask = newSize - 1;
+    for (uint32_t id = 0; id < size(); ++id) {
+        uint32_t slot = uint32_t(hash(get(id)) >> 32) & m_mask;
+        while (m_table[slot]) slot = (slot + 1) & m_mask;
+        m_table[slot] = id + 1;
+    }
+}
+
+uint32_t StringPool::intern(std::string_view s)
+{
+    if ((size() + 1) * 2 > m_table.size()) grow();
+    uint32_t slot = uint32_t(hash(s) >> 32) & m_mask;
+    for (;;) {
+        const uint32_t e = m_table[slot];
+        if (!e) break;
+        const uint32_t id = e - 1;
+        const uint32_t a = m_starts[id], b = m_starts[id + 1];
+        if (b - a == s.size() && std::memcmp(m_bytes.data() + a, s.data(), s.size()) == 0) return id;
+        slot = (slot + 1) & m_mask;
+    }
+    if (m_bytes.size() + s.size() > 0xFFFFFFF0u)
+        throw DatasetError(QStringLiteral("数据量过大：一列的文字超过 4 GB"));
+    const uint32_t id = size();
+    m_bytes.insert(m_bytes.end(), s.begin(), s.end());
+    m_starts.push_back(uint32_t(m_bytes.size()));
+    m_table[slot] = id + 1;
+    return id;
+}
+
+size_t StringPool::memoryBytes() const
+{
+    return m_bytes.capacity() + m_starts.capacity() * 4 + m_table.capacity() * 4;
+}
+
+void StringPool::shrink()
+{
+    m_bytes.shrink_to_fit();
+    m_starts.shrink_to_fit();
+}
+
+// --- Column ---------------------------------------------------------------------------------
+
+void Column::appendNull()
+{
+    switch (kind) {
+    case Kind::Str: ids.push_back(kNullId); break;
+    case Kind::Int: ints.push_back(0); flags.push_back(1); break;
+    case Kind::Dbl: dbls.push_back(0); flags.push_back(1); break;
+    case Kind::Bool: flags.push_back(2); break;
+    }
+}
+
+void Column::setNull(size_t r)
+{
+    switch (kind) {
+    case Kind::Str: ids[r] = kNullId; break;
+    case Kind::Int: ints[r] = 0; flags[r] = 1; break;
+    case Kind::Dbl: dbls[r] = 0; flags[r] = 1; break;
+    case Kind::Bool: flags[r] = 2; break;
+    }
+    ++version;
+}
+
+void Column::resizeNull(size_t n)
+{
+    switch (kind) {
+    case Kind::Str: ids.resize(n, kNullId); break;
+    case Kind::Int: ints.resize(n, 0); flags.resize(n, 1); break;
+    case Kind::Dbl: dbls.resize(n, 0); flags.resize(n, 1); break;
+    case Kind::Bool: flags.resize(n, 2); break;
+    }
+    ++version;
+}
+
+size_t Column::memoryBytes() const
+{
+    return ids.capacity() * 4 + pool.memoryBytes() + ints.capacity() * 8 + dbls.capacity() * 8 +
+           flags.capacity() + ranks.capacity() * 4;
+}
+
+void Column::shrink()
+{
+    ids.shrink_to_fit();
+    ints.shrink_to_fit();
+    dbls.shrink_to_fit();
+    flags.shrink_to_fit();
+    pool.shrink();
+}
+
+size_t Store::memoryBytes() const
+{
+    size_t n = deleted.capacity() + cols.capacity() * sizeof(Column);
+    for (const Column& c : cols) n += c.memoryBytes();
+    return n;
+}
+
+// --- text order -----------------------------------------------------------------------------
+
+namespace {
+
+// Code point starting at p (p points at a lead byte); advances p.
+uint32_t decodeUtf8(const unsigned char*& p, const unsigned char* end)
+{
+    const unsigned char b = *p++;
+    if (b < 0x80) return b;
+    int extra = b >= 0xF0 ? 3 : b >= 0xE0 ? 2 : b >= 0xC0 ? 1 : 0;
+    uint32_t cp = b & (0x3F >> extra);
+    while (extra-- > 0 && p < end && (*p & 0xC0) == 0x80) cp = (cp << 6) | (*p++ & 0x3F);
+    return cp;
+}
+
+// Sort key of one character: its GBK code (one byte or lead*256+trail), or 0x10000 + code
+// point when GBK cannot encode it. Comparing these keys one by one equals comparing GBK bytes.
+uint32_t gbkKey(uint32_t cp)
+{
+    if (cp < 0x80) return cp;
+    if (cp > 0xFFFF) return 0x10000 + cp;
+    static std::vector<uint32_t> table(0x10000, 0); // 0: not looked up yet
+    uint32_t& k = table[cp];
+    if (k == 0) {
+        bool ok = true;
+        const QByteArray g = Gbk::encode(QString(QChar(char16_t(cp))), &ok);
+        if (ok && g.size() == 2)
+            k = (uint32_t(uint8_t(g[0])) << 8) | uint8_t(g[1]);
+        else if (ok && g.size() == 1)
+            k = uint8_t(g[0]);
+        else
+            k = 0x10000 + cp;
+    }
+    return k;
+}
+
+inline unsigned char foldAscii(unsigned char c)
+{
+    return (c >= 'a' && c <= 'z') ? c - 32 : c;
+}
+
+template <bool CaseIns>
+int compareImpl(std::string_view a, std::string_view b)
+{
+    const auto* pa = reinterpret_cast<const unsigned char*>(a.data());
+    const auto* pb = reinterpret_cast<const unsigned char*>(b.data());
+    const size_t n = std::min(a.size(), b.size());
+    size_t i = 0;
+    for (; i < n; ++i) {
+        unsigned char ca = pa[i], cb = pb[i];
+        if (CaseIns) {
+            ca = foldAscii(ca);
+            cb = foldAscii(cb);
+        }
+        if (ca != cb) break;
+    }
+    if (i == n) return a.size() < b.size() ? -1 : a.size() > b.size() ? 1 : 0;
+    unsigned char ca = pa[i], cb = pb[i];
+    if (ca < 0x80 && cb < 0x80) {
+        if (CaseIns) {
+            ca = foldAscii(ca);
+            cb = foldAscii(cb);
+        }
+        return ca < cb ? -1 : 1;
+    }
+    // Back to the start of the character holding the difference (equal so far in both).
+    size_t s = i;
+    while (s > 0 && (pa[s] & 0xC0) == 0x80) --s;
+    const unsigned char* qa = pa + s;
+    const unsigned char* qb = pb + s;
+    const unsigned char* ea = pa + a.size();
+    const unsigned char* eb = pb + b.size();
+    while (qa < ea && qb < eb) {
+        uint32_t ka = decodeUtf8(qa, ea), kb = decodeUtf8(qb, eb);
+        if (CaseIns) {
+            if (ka < 0x80) ka = foldAscii(uint8_t(ka));
+            if (kb < 0x80) kb = foldAscii(uint8_t(kb));
+        }
+        ka = gbkKey(ka);
+        kb = gbkKey(kb);
+        if (ka != kb) return ka < kb ? -1 : 1;
+    }
+    if (qa < ea) return 1;
+    if (qb < eb) return -1;
+    return 0;
+}
+
+} // namespace
+
+int compareGbk(std::string_view a, std::string_view b)
+{
+    return compareImpl<false>(a, b);
+}
+
+int compareGbkCaseIns(std::string_view a, std::string_view b)
+{
+    return compareImpl<true>(a, b);
+}
+
+bool equalsCaseIns(std::string_view a, std::string_view b)
+{
+    if (a.size() != b.size()) return false;
+    for (size_t i = 0; i < a.size(); ++i)
+        if (foldAscii(uint8_t(a[i])) != foldAscii(uint8_t(b[i]))) return false;
+    return true;
+}
+
+bool startsWithCaseIns(std::string_view s, std::string_view prefix)
+{
+    return s.size() >= prefix.size() && equalsCaseIns(s.substr(0, prefix.size()), prefix);
+}
+
+// --- numbers --------------------------------------------------------------------------------
+
+static std::string_view trimmed(std::string_view s)
+{
+    while (!s.empty() && (s.front() == ' ' || s.front() == '\t')) s.remove_prefix(1);
+    while (!s.empty() && (s.back() == ' ' || s.back() == '\t')) s.remove_suffix(1);
+    return s;
+}
+
+bool parseDouble(std::string_view s, double& out)
+{
+    s = trimmed(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return false;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    return ec == std::errc() && p == s.data() + s.size() && std::isfinite(out);
+}
+
+bool parseInt64(std::string_view s, int64_t& out)
+{
+    s = trimmed(s);
+    if (!s.empty() && s.front() == '+') s.remove_prefix(1);
+    if (s.empty()) return false;
+    auto [p, ec] = std::from_chars(s.data(), s.data() + s.size(), out);
+    if (ec == std::errc() && p == s.data() + s.size()) return true;
+    double d;
+    if (parseDouble(s, d) && std::fabs(d) < 9.2e18) {
+        out = int64_t(std::llround(d));
+        return true;
+    }
+    return false;
+}
+
+std::string numberText(double v)
+{
+    if (std::isfinite(v) && v == std::floor(v) && std::fabs(v) < 1e15) {
+        char buf[32];
+        std::snprintf(buf, sizeof buf, "%lld", static_cast<long long>(v));
+        return buf;
+    }
+    char buf[40];
+    std::snprintf(buf, sizeof buf, "%.15g", v);
+    return buf;
+}
+
+} // namespace dsimpl

@@ -1,0 +1,125 @@
+// Columnar storage of the client dataset (internal). Text lives in one arena per column and is
+// dictionary-encoded: a row holds the 32-bit id of its text, so repeated codes and names cost
+// four bytes a row.
+#pragma once
+
+#include "platform/dataset/Field.h"
+
+#include <cstdint>
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+namespace dsimpl {
+
+constexpr uint32_t kNullId = 0xFFFFFFFFu;
+
+// Deduplicating pool of byte strings.
+class StringPool {
+public:
+    StringPool();
+    uint32_t intern(std::string_view s);
+    std::string_view get(uint32_t id) const
+    {
+        return std::string_view(m_bytes.data() + m_starts[id], m_starts[id + 1] - m_starts[id]);
+    }
+    uint32_t size() const { return uint32_t(m_starts.size() - 1); }
+    size_t memoryBytes() const;
+    void shrink();
+    void reserveBytes(size_t n) { m_bytes.reserve(n); }
+
+private:
+    void grow();
+    static uint64_t hash(std::string_view s);
+    std::vector<char> m_bytes;
+    std::vector<uint32_t> m_starts; // entry i is [m_starts[i], m_starts[i+1])
+    std::vector<uint32_t> m_table;  // slot -> id + 1, 0 empty
+    uint32_t m_mask = 0;
+};
+
+enum class Kind : uint8_t { Str, Int, Dbl, Bool };
+
+inline Kind kindOf(TFieldType t)
+{
+    switch (t) {
+    case ftInteger:
+    case ftLargeint: return Kind::Int;
+    case ftFloat:
+    case ftCurrency: return Kind::Dbl;
+    case ftBoolean: return Kind::Bool;
+    default: return Kind::Str;
+    }
+}
+
+struct Column {
+    explicit Column(Kind k) : kind(k) {}
+    Kind kind;
+    std::vector<uint32_t> ids; // Str
+    StringPool pool;           // Str
+    std::vector<int64_t> ints; // Int
+    std::vector<double> dbls;  // Dbl
+    std::vector<uint8_t> flags; // Int/Dbl: 1 null; Bool: 0 false, 1 true, 2 null
+    uint64_t version = 0;       // bumped by every change
+
+    // Rank cache for sorting: dense rank per string id (or per row for numbers), 0 for null.
+    std::vector<uint32_t> ranks;
+    uint64_t rankVersion = ~0ull;
+    bool rankCaseIns = false;
+    uint32_t rankCount = 0;
+
+    size_t rows() const
+    {
+        switch (kind) {
+        case Kind::Str: return ids.size();
+        case Kind::Int: return ints.size();
+        case Kind::Dbl: return dbls.size();
+        case Kind::Bool: return flags.size();
+        }
+        return 0;
+    }
+    bool isNull(size_t r) const
+    {
+        switch (kind) {
+        case Kind::Str: return ids[r] == kNullId;
+        case Kind::Bool: return flags[r] == 2;
+        default: return flags[r] != 0;
+        }
+    }
+    std::string_view str(size_t r) const
+    {
+        const uint32_t id = ids[r];
+        return id == kNullId ? std::string_view() : pool.get(id);
+    }
+    void appendNull();
+    void appendStr(std::string_view s) { ids.push_back(pool.intern(s)); }
+    void appendInt(int64_t v) { ints.push_back(v); flags.push_back(0); }
+    void appendDbl(double v) { dbls.push_back(v); flags.push_back(0); }
+    void appendBool(bool v) { flags.push_back(v ? 1 : 0); }
+    void setNull(size_t r);
+    void resizeNull(size_t n); // grows to n rows with nulls
+    size_t memoryBytes() const;
+    void shrink();
+};
+
+struct Store {
+    std::vector<Column> cols;
+    std::vector<uint8_t> deleted; // 1: row removed (tombstone)
+    size_t rows = 0;
+    size_t memoryBytes() const;
+};
+
+// Orders UTF-8 texts as their GBK bytes (ASCII first, then GB2312 characters in pinyin order);
+// characters GBK cannot encode come last, by code point.
+int compareGbk(std::string_view a, std::string_view b);
+// The same without regard to ASCII letter case.
+int compareGbkCaseIns(std::string_view a, std::string_view b);
+bool equalsCaseIns(std::string_view a, std::string_view b);
+bool startsWithCaseIns(std::string_view s, std::string_view prefix);
+
+// Number parsing of text as the dataset coerces it ("12", " 3.5 ", "1e3"); false when not a number.
+bool parseDouble(std::string_view s, double& out);
+bool parseInt64(std::string_view s, int64_t& out);
+// Plain text of a number (integers without a fraction, others with up to 15 digits).
+std::string numberText(double v);
+
+} // namespace dsimpl

@@ -1,0 +1,428 @@
+// The in-memory dataset: loading into defined and dynamic fields, cursor flags, locate, filter,
+// indexes, editing and the data-change events.
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/DataSetProvider.h"
+#include "platform/dataset/DataSource.h"
+#include "platform/db/Db.h"
+#include "tests/support/TestSupport.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class DataSetTest : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        db = TADOConnection::openSqlite(testTempDir() + QStringLiteral("/ds.db"));
+        db->executeScript(QStringLiteral(
+            "create table T (Code varchar(6), Name varchar(20), Qty int, Price numeric(12,4), Flag int, Note text);"
+            "insert into T values ('A01','apple',3,1.5,1,'x');"
+            "insert into T values ('b02','Banana',10,0.25,0,null);"
+            "insert into T values ('A03','apricot',3,2.75,1,'');"
+            "insert into T values ('C04','北京',7,null,0,'y');"
+            "insert into T values ('c05','上海',1,4,1,'z');"));
+    }
+    // Loads a statement into ds through a provider.
+    void load(TClientDataSet& ds, const QString& sql)
+    {
+        query = std::make_unique<TADOQuery>(db.get());
+        query->SQL << sql;
+        provider.setDataSet(query.get());
+        ds.setProvider(&provider);
+        ds.Close();
+        ds.Open();
+    }
+    QStringList column(TClientDataSet& ds, const QString& field)
+    {
+        QStringList out;
+        ds.First();
+        while (!ds.Eof()) {
+            out << ds.FieldByName(field)->AsString();
+            ds.Next();
+        }
+        return out;
+    }
+    std::unique_ptr<TADOConnection> db;
+    std::unique_ptr<TADOQuery> query;
+    TDataSetProvider provider;
+};
+
+TEST_F(DataSetTest, PersistentFieldsAreFilledByNameAndCoerced)
+{
+    TClientDataSet ds;
+    ds.setObjectName(QStringLiteral("qryHead"));
+    // Defined in another order than the result, with other types, one not in the result.
+    TField* qty = ds.addField(QStringLiteral("QTY"), ftString, 10);   // integer column into text
+    TField* price = ds.addField(QStringLiteral("Price"), ftCurrency);
+    TField* code = ds.addField(QStringLiteral("Code"), ftString, 6);
+    TField* flag = ds.addField(QStringLiteral("Flag"), ftBoolean);
+    TField* name = ds.addField(QStringLiteral("Name"), ftInteger);   // text that is no number
+    TField* missing = ds.addField(QStringLiteral("Missing"), ftFloat);
+    load(ds, QStringLiteral("select Code, Name, Qty, Price, Flag, Note, '42' as Num from T order by Code"));
+
+    ASSERT_EQ(ds.FieldCount(), 6); // Note and Num are not taken
+    EXPECT_EQ(ds.FindField(QStringLiteral("Note")), nullptr);
+    EXPECT_EQ(ds.RecordCount(), 5);
+    EXPECT_EQ(code->AsString(), QStringLiteral("A01"));
+    EXPECT_EQ(qty->AsString(), QStringLiteral("3"));
+    EXPECT_EQ(qty->Value().typeId(), QMetaType::QString);
+    EXPECT_DOUBLE_EQ(price->AsFloat(), 1.5);
+    EXPECT_TRUE(flag->AsBoolean());
+    EXPECT_TRUE(name->IsNull());
+    EXPECT_TRUE(missing->IsNull());
+    ds.Next();
+    EXPECT_EQ(code->AsString(), QStringLiteral("A03"));
+    EXPECT_DOUBLE_EQ(price->AsFloat(), 2.75);
+
+    // Text that is a number goes into a numeric field as its value; a fraction into an integer
+    // field is rounded.
+    TClientDataSet n;
+    TField* num = n.addField(QStringLiteral("Num"), ftInteger);
+    TField* half = n.addField(QStringLiteral("Half"), ftInteger);
+    TField* txt = n.addField(QStringLiteral("Txt"), ftFloat);
+    load(n, QStringLiteral("select '42' as Num, 2.5 as Half, ' 1.25 ' as Txt"));
+    EXPECT_EQ(num->AsInteger(), 42);
+    EXPECT_EQ(half->AsInteger(), 3);
+    EXPECT_DOUBLE_EQ(txt->AsFloat(), 1.25);
+}
+
+TEST_F(DataSetTest, DynamicFieldsComeFromTheResultAndWidenMixedColumns)
+{
+    TClientDataSet ds;
+    load(ds, QStringLiteral("select Code, Qty, Price, case when Qty > 5 then Qty * 0.5 else Qty end as Mixed, "
+                            "null as NoValue from T order by Code"));
+    ASSERT_EQ(ds.FieldCount(), 5);
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("Code"))->DataType(), ftString);
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("Qty"))->DataType(), ftInteger);
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("Price"))->DataType(), ftFloat);
+    // 3, 3, 3.5, 5, 1: the column starts as integers and becomes floating point.
+    EXPECT_EQ(ds.FieldByName(QStringLiteral("Mixed"))->DataType(), ftFloat);
+    EXPECT_EQ(column(ds, QStringLiteral("Mixed")), (QStringList{"3", "3", "3.5", "5", "1"}));
+    EXPECT_TRUE(ds.FieldByName(QStringLiteral("NoValue"))->IsNull());
+    // Closing frees dynamic fields; the next load makes them anew.
+    ds.Close();
+    EXPECT_EQ(ds.FieldCount(), 0);
+    load(ds, QStringLiteral("select Name from T"));
+    EXPECT_EQ(ds.FieldCount(), 1);
+}
+
+TEST_F(DataSetTest, FailedLoadKeepsThePreviousRows)
+{
+    TClientDataSet ds;
+    ds.addField(QStringLiteral("Code"), ftString, 6);
+    load(ds, QStringLiteral("select Code from T"));
+    ASSERT_EQ(ds.RecordCount(), 5);
+    query->Close();
+    query->SQL.clear();
+    query->SQL << QStringLiteral("select Code from NoSuchTable");
+    EXPECT_THROW(ds.Refresh(), DbError);
+    EXPECT_TRUE(ds.Active());
+    EXPECT_EQ(ds.RecordCount(), 5);
+}
+
+TEST_F(DataSetTest, RecordFlagsOnEmptyAndNonEmptyData)
+{
+    TClientDataSet ds;
+    ds.addField(QStringLiteral("Code"), ftString, 6);
+    EXPECT_EQ(ds.RecordCount(), 0); // closed
+    ds.CreateDataSet();
+    EXPECT_TRUE(ds.Bof());
+    EXPECT_TRUE(ds.Eof());
+    EXPECT_EQ(ds.RecordCount(), 0);
+    EXPECT_TRUE(ds.IsEmpty());
+    ds.Next();
+    EXPECT_TRUE(ds.Bof() && ds.Eof());
+
+    load(ds, QStringLiteral("select Code from T order by Code"));
+    EXPECT_TRUE(ds.Bof());
+    EXPECT_FALSE(ds.Eof());
+    EXPECT_EQ(ds.RecNo(), 1);
+    ds.Next();
+    EXPECT_FALSE(ds.Bof());
+    EXPECT_FALSE(ds.Eof());
+    ds.Last();
+    EXPECT_TRUE(ds.Eof());
+    EXPECT_FALSE(ds.Bof());
+    EXPECT_EQ(ds.RecNo(), 5);
+    ds.Prior();
+    EXPECT_FALSE(ds.Eof());
+    ds.First();
+    EXPECT_TRUE(ds.Bof());
+    ds.Prior();
+    EXPECT_TRUE(ds.Bof());
+    EXPECT_EQ(ds.RecNo(), 1);
+    // Moving past the last record sets EOF and stays on the last.
+    ds.setRecNo(5);
+    EXPECT_FALSE(ds.Eof());
+    ds.Next();
+    EXPECT_TRUE(ds.Eof());
+    EXPECT_EQ(ds.RecNo(), 5);
+    // A filter that leaves nothing: both flags, no count.
+    ds.setFilter(QStringLiteral("Code = 'none'"));
+    ds.setFiltered(true);
+    EXPECT_EQ(ds.RecordCount(), 0);
+    EXPECT_TRUE(ds.Bof() && ds.Eof());
+}
+
+TEST_F(DataSetTest, LocateWithEachOption)
+{
+    TClientDataSet ds;
+    load(ds, QStringLiteral("select Code, Name, Qty from T order by Code"));
+    TField* code = ds.FieldByName(QStringLiteral("Code"));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Name"), QStringLiteral("Banana")));
+    EXPECT_EQ(code->AsString(), QStringLiteral("b02"));
+    // Exact and case-sensitive by default.
+    ds.First();
+    EXPECT_FALSE(ds.Locate(QStringLiteral("Name"), QStringLiteral("banana")));
+    EXPECT_EQ(ds.RecNo(), 1); // a miss leaves the cursor
+    EXPECT_FALSE(ds.Locate(QStringLiteral("Name"), QStringLiteral("Ban")));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Name"), QStringLiteral("banana"), loCaseInsensitive));
+    EXPECT_EQ(code->AsString(), QStringLiteral("b02"));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Name"), QStringLiteral("apr"), loPartialKey));
+    EXPECT_EQ(code->AsString(), QStringLiteral("A03"));
+    EXPECT_FALSE(ds.Locate(QStringLiteral("Name"), QStringLiteral("BAN"), loPartialKey));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Name"), QStringLiteral("BAN"), loPartialKey | loCaseInsensitive));
+    EXPECT_EQ(code->AsString(), QStringLiteral("b02"));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Name"), QStringLiteral("北"), loPartialKey));
+    EXPECT_EQ(code->AsString(), QStringLiteral("C04"));
+    // Several fields, and a number given as text.
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Qty;Name"), QVariantList{QStringLiteral("3"), QStringLiteral("apricot")}));
+    EXPECT_EQ(code->AsString(), QStringLiteral("A03"));
+    EXPECT_FALSE(ds.Locate(QStringLiteral("Qty;Name"), QVariantList{3, QStringLiteral("apple2")}));
+    // A value that does not fit the field, or a wrong count of values.
+    EXPECT_THROW(ds.Locate(QStringLiteral("Qty"), QStringLiteral("abc")), DatasetError);
+    EXPECT_THROW(ds.Locate(QStringLiteral("Qty;Name"), QStringLiteral("3")), DatasetError);
+    EXPECT_THROW(ds.Locate(QStringLiteral("Nope"), QStringLiteral("3")), DatasetError);
+    // Locate searches the records in view only.
+    ds.setFilter(QStringLiteral("Qty > 5"));
+    ds.setFiltered(true);
+    EXPECT_FALSE(ds.Locate(QStringLiteral("Code"), QStringLiteral("A01")));
+    EXPECT_TRUE(ds.Locate(QStringLiteral("Code"), QStringLiteral("C04")));
+}
+
+TEST_F(DataSetTest, FilterExpressions)
+{
+    TClientDataSet ds;
+    load(ds, QStringLiteral("select Code, Name, Qty, Price, Note from T order by Code"));
+    auto codes = [&](const QString& expr, TFilterOptions o = 0) {
+        ds.setFiltered(false);
+        ds.setFilterOptions(o);
+        ds.setFilter(expr);
+        ds.setFiltered(true);
+        return column(ds, QStringLiteral("Code")).join(u',');
+    };
+    EXPECT_EQ(codes(QStringLiteral("Qty = 3")), QStringLiteral("A01,A03"));
+    EXPECT_EQ(codes(QStringLiteral("Qty <> 3")), QStringLiteral("C04,b02,c05"));
+    EXPECT_EQ(codes(QStringLiteral("Qty >= 7 and Qty < 10")), QStringLiteral("C04"));
+    EXPECT_EQ(codes(QStringLiteral("Price > 1 AND Price <= 2.75")), QStringLiteral("A01,A03"));
+    // AND binds tighter than OR; parentheses change it.
+    EXPECT_EQ(codes(QStringLiteral("Qty = 1 or Qty = 3 and Name = 'apple'")), QStringLiteral("A01,c05"));
+    EXPECT_EQ(codes(QStringLiteral("(Qty = 1 or Qty = 3) and Name = 'apple'")), QStringLiteral("A01"));
+    EXPECT_EQ(codes(QStringLiteral("not (Qty = 3)")), QStringLiteral("C04,b02,c05"));
+    EXPECT_EQ(codes(QStringLiteral("Name like 'ap%'")), QStringLiteral("A01,A03"));
+    EXPECT_EQ(codes(QStringLiteral("Name like '_pple'")), QStringLiteral("A01"));
+    EXPECT_EQ(codes(QStringLiteral("Name like '%海'")), QStringLiteral("c05"));
+    EXPECT_EQ(codes(QStringLiteral("Name not like 'a%'")), QStringLiteral("C04,b02,c05"));
+    EXPECT_EQ(codes(QStringLiteral("Name like 'AP%'"), foCaseInsensitive), QStringLiteral("A01,A03"));
+    EXPECT_EQ(codes(QStringLiteral("Code = 'a01'"), foCaseInsensitive), QStringLiteral("A01"));
+    EXPECT_EQ(codes(QStringLiteral("Code = 'a01'")), QString());
+    EXPECT_EQ(codes(QStringLiteral("Note is null")), QStringLiteral("b02"));
+    EXPECT_EQ(codes(QStringLiteral("Price is not null and Note = ''")), QStringLiteral("A03"));
+    EXPECT_EQ(codes(QStringLiteral("[Name] = '北京'")), QStringLiteral("C04"));
+    EXPECT_EQ(codes(QStringLiteral("Code = 'A*'")), QStringLiteral("A01,A03"));
+    EXPECT_EQ(codes(QStringLiteral("Code = 'A*'"), foNoPartialCompare), QString());
+    EXPECT_EQ(codes(QStringLiteral("Qty * 2 > 10")), QStringLiteral("C04,b02"));
+    EXPECT_EQ(codes(QStringLiteral("Code in ('A01', 'c05')")), QStringLiteral("A01,c05"));
+    EXPECT_EQ(ds.RecordCount(), 2);
+    db->executeScript(QStringLiteral("update T set Name='O''Neil' where Code='A01'"));
+    ds.Refresh();
+    EXPECT_EQ(codes(QStringLiteral("Name = 'O''Neil'")), QStringLiteral("A01"));
+}
+
+TEST_F(DataSetTest, BadFilterIsRefusedWithAClearMessage)
+{
+    TClientDataSet ds;
+    load(ds, QStringLiteral("select Code, Qty from T"));
+    ds.setFilter(QStringLiteral("Qty > 5"));
+    ds.setFiltered(true);
+    ASSERT_EQ(ds.RecordCount(), 2);
+    for (const char* bad : {"Qty >", "(Qty = 1", "Qty = 'abc", "Nope = 1", "Qty = 1 and", "Code", "Qty 3", "Qty = #"}) {
+        try {
+            ds.setFilter(QString::fromUtf8(bad));
+            ADD_FAILURE() << "accepted: " << bad;
+        } catch (const DatasetError& e) {
+            EXPECT_TRUE(e.message().startsWith(QStringLiteral("过滤条件有误"))) << e.what();
+        }
+        // The dataset keeps its working filter.
+        EXPECT_EQ(ds.Filter(), QStringLiteral("Qty > 5"));
+        EXPECT_EQ(ds.RecordCount(), 2);
+    }
+    // Switching a bad text on is refused as well and leaves the filter off.
+    ds.setFiltered(false);
+    ds.setFilter(QStringLiteral("Qty = = 1"));
+    EXPECT_THROW(ds.setFiltered(true), DatasetError);
+    EXPECT_FALSE(ds.Filtered());
+    EXPECT_EQ(ds.RecordCount(), 5);
+}
+
+TEST_F(DataSetTest, IndexSortsStablyWithDescendingFields)
+{
+    TClientDataSet ds;
+    // Natural order by Note gives the ties a known order.
+    db->executeScript(QStringLiteral("insert into T values ('D06','apple',3,9,1,'w');"));
+    load(ds, QStringLiteral("select Code, Name, Qty, Price from T order by Note, Code"));
+    const QStringList natural = column(ds, QStringLiteral("Code"));
+
+    ds.AddIndex(QStringLiteral("ByQty"), QStringLiteral("Qty"));
+    ds.setIndexName(QStringLiteral("ByQty"));
+    // Qty 1, 3 (three of them in natural order), 7, 10.
+    QStringList ties;
+    for (const QString& c : natural)
+        if (c == "A01" || c == "A03" || c == "D06") ties << c;
+    EXPECT_EQ(column(ds, QStringLiteral("Code")), (QStringList{"c05"} + ties + QStringList{"C04", "b02"}));
+
+    ds.AddIndex(QStringLiteral("QtyDescName"), QStringLiteral("Qty;Name"), 0, QStringLiteral("Qty"));
+    ds.setIndexName(QStringLiteral("QtyDescName"));
+    QStringList expected{"b02", "C04"};
+    // Qty 3: Name ascending (apple, apple, apricot); the two apples keep their natural order.
+    for (const QString& c : natural)
+        if (c == "A01" || c == "D06") expected << c;
+    expected << "A03" << "c05";
+    EXPECT_EQ(column(ds, QStringLiteral("Code")), expected);
+
+    // Every field descending; case-insensitive text; nulls first ascending.
+    ds.AddIndex(QStringLiteral("NameDesc"), QStringLiteral("Name"), ixDescending);
+    ds.setIndexName(QStringLiteral("NameDesc"));
+    EXPECT_EQ(column(ds, QStringLiteral("Name")),
+              (QStringList{"上海", "北京", "apricot", "apple", "apple", "Banana"}));
+    ds.AddIndex(QStringLiteral("NameCI"), QStringLiteral("Name"), ixCaseInsensitive);
+    ds.setIndexName(QStringLiteral("NameCI"));
+    // GBK order puts 北京 (B1B1) before 上海 (C9CF), unlike code points.
+    EXPECT_EQ(column(ds, QStringLiteral("Name")),
+              (QStringList{"apple", "apple", "apricot", "Banana", "北京", "上海"}));
+    ds.setIndexFieldNames(QStringLiteral("Price"));
+    EXPECT_EQ(column(ds, QStringLiteral("Code")).first(), QStringLiteral("C04"));
+
+    // Deleting the current index returns to the natural order; unknown names are refused.
+    ds.setIndexName(QStringLiteral("ByQty"));
+    ds.DeleteIndex(QStringLiteral("ByQty"));
+    EXPECT_EQ(ds.IndexName(), QString());
+    EXPECT_EQ(column(ds, QStringLiteral("Code")), natural);
+    EXPECT_THROW(ds.DeleteIndex(QStringLiteral("ByQty")), DatasetError);
+    EXPECT_THROW(ds.setIndexName(QStringLiteral("ByQty")), DatasetError);
+    EXPECT_THROW(ds.AddIndex(QStringLiteral("Bad"), QStringLiteral("Nope")), DatasetError);
+
+    // The index stays defined across a reload and sorts the new rows.
+    ds.setIndexName(QStringLiteral("NameCI"));
+    ds.Refresh();
+    EXPECT_EQ(column(ds, QStringLiteral("Name")).last(), QStringLiteral("上海"));
+}
+
+TEST_F(DataSetTest, EditingAppendInsertDeleteAndCalculatedFields)
+{
+    TClientDataSet ds;
+    ds.setObjectName(QStringLiteral("qryTemp"));
+    TField* code = ds.addField(QStringLiteral("Code"), ftString, 6);
+    TField* res = ds.addField(QStringLiteral("Result"), ftString, 1);
+    TField* resD = ds.addField(QStringLiteral("ResultD"), ftString, 10);
+    resD->setFieldKind(fkInternalCalc);
+    ds.setOnCalcFields([&](TClientDataSet*) {
+        resD->setAsString(res->AsString() == QLatin1String("0") ? QStringLiteral("0-满意") : QStringLiteral("1-不满意"));
+    });
+    load(ds, QStringLiteral("select Code, Flag - 1 + 1 as Result from T order by Code"));
+    EXPECT_EQ(column(ds, QStringLiteral("ResultD")),
+              (QStringList{"1-不满意", "1-不满意", "0-满意", "0-满意", "1-不满意"}));
+
+    // Editing a record, cancelled and posted; the calculated field follows the post.
+    ds.First();
+    res->setAsString(QStringLiteral("0"));
+    EXPECT_EQ(ds.State(), dsEdit);
+    ds.Cancel();
+    EXPECT_EQ(res->AsString(), QStringLiteral("1"));
+    ds.Edit();
+    res->setAsString(QStringLiteral("0"));
+    ds.Post();
+    EXPECT_EQ(ds.State(), dsBrowse);
+    EXPECT_EQ(resD->AsString(), QStringLiteral("0-满意"));
+
+    // Append goes to the end, Insert before the current record; Cancel drops the new record.
+    ds.Append();
+    EXPECT_EQ(ds.State(), dsInsert);
+    EXPECT_EQ(ds.RecordCount(), 5);
+    code->setAsString(QStringLiteral("Z99"));
+    ds.Post();
+    EXPECT_EQ(ds.RecordCount(), 6);
+    EXPECT_EQ(ds.RecNo(), 6);
+    ds.setRecNo(2);
+    ds.Insert();
+    code->setAsString(QStringLiteral("NEW"));
+    ds.Post();
+    EXPECT_EQ(column(ds, QStringLiteral("Code")), (QStringList{"A01", "NEW", "A03", "C04", "b02", "c05", "Z99"}));
+    ds.Append();
+    code->setAsString(QStringLiteral("GONE"));
+    ds.Cancel();
+    EXPECT_EQ(ds.RecordCount(), 7);
+    // Delete the current record; the cursor stays in place.
+    ds.setRecNo(2);
+    ds.Delete();
+    EXPECT_EQ(code->AsString(), QStringLiteral("A03"));
+    EXPECT_EQ(ds.RecordCount(), 6);
+    // A number field refuses text that is no number.
+    TClientDataSet n;
+    TField* q = n.addField(QStringLiteral("Q"), ftInteger);
+    n.CreateDataSet();
+    n.Append();
+    EXPECT_THROW(q->setAsString(QStringLiteral("x1")), DatasetError);
+    q->setAsString(QStringLiteral("12"));
+    n.Post();
+    EXPECT_EQ(q->AsInteger(), 12);
+    n.Delete();
+    EXPECT_TRUE(n.IsEmpty());
+    EXPECT_THROW(n.Delete(), DatasetError);
+}
+
+TEST_F(DataSetTest, DataSourceSignalsEveryMoveAndChange)
+{
+    TClientDataSet ds;
+    TDataSource src;
+    src.setDataSet(&ds);
+    int events = 0;
+    QList<TField*> fields;
+    src.setOnDataChange([&](TDataSource*, TField* f) {
+        ++events;
+        fields << f;
+    });
+    load(ds, QStringLiteral("select Code, Qty from T order by Code"));
+    EXPECT_GE(events, 1);
+    events = 0;
+    ds.Next();
+    EXPECT_EQ(events, 1);
+    ds.Last();
+    ds.Next(); // already at the end: nothing moves
+    EXPECT_EQ(events, 2);
+    fields.clear();
+    ds.FieldByName(QStringLiteral("Qty"))->setAsInteger(9);
+    ASSERT_EQ(fields.size(), 1);
+    EXPECT_EQ(fields[0], ds.FieldByName(QStringLiteral("Qty")));
+    ds.Post();
+    // While disabled nothing is signalled; enabling signals once.
+    events = 0;
+    ds.DisableControls();
+    ds.First();
+    ds.Next();
+    ds.setFilter(QStringLiteral("Qty > 1"));
+    ds.setFiltered(true);
+    EXPECT_EQ(events, 0);
+    ds.EnableControls();
+    EXPECT_EQ(events, 1);
+    // A throwing handler is contained (guard shows its error box).
+    ScriptedPrompter prompts;
+    prompts.pushButton(MsgResult::OK);
+    src.setOnDataChange([](TDataSource*, TField*) { throw DatasetError(QStringLiteral("boom")); });
+    EXPECT_NO_THROW(ds.Next());
+    ASSERT_EQ(prompts.calls.size(), 1u);
+    EXPECT_TRUE(prompts.calls[0].text.contains(QStringLiteral("boom")));
+}
+
+} // namespace
