@@ -394,6 +394,12 @@ void AddCalcColumns(TClientDataSet* ds, TDBGridEh* grid)
     if (!ds || !grid) return;
     TDBGridColumnsEh* cols = grid->Columns();
     bool wantsFooter = false;
+    // Default columns would all go with the first column added: make them the grid's own first.
+    if (cols->IsDefault()) {
+        bool any = false;
+        for (TField* f : ds->Fields()) any = any || IsCalcFieldTag(f->Tag());
+        if (any) cols->AddAllColumns(true);
+    }
     for (TField* f : ds->Fields()) {
         if (!IsCalcFieldTag(f->Tag())) continue;
         for (int i = 0; i < cols->Count(); ++i) {
