@@ -112,6 +112,7 @@ void MainWindow::buildStatusBar(const QString& databaseText)
     auto add = [this](const QString& name, const QString& text, int stretch) {
         auto* l = new QLabel(text, this);
         l->setObjectName(name);
+        l->setContentsMargins(6, 0, 6, 0);
         statusBar()->addPermanentWidget(l, stretch);
     };
     QString user = s.userCode;
@@ -146,6 +147,7 @@ void MainWindow::openFunction(const char* entryName)
             }
             QWidget* form = show(qApp, &MainWindow::formClosed);
             if (!form) return;
+            m_lastForm = form;
             form->showMaximized();
             form->raise();
             form->activateWindow();

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QMainWindow>
+#include <QPointer>
 
 class QLabel;
 
@@ -14,6 +15,8 @@ public:
 
     // Opens a function of the module by the name of its entry point; failures are shown.
     void openFunction(const char* entryName);
+    // The form the last function opened (null once it closed).
+    QWidget* lastForm() const { return m_lastForm; }
     // The host's close notifier: a form of the module closed.
     static void formClosed(int tag);
 
@@ -26,6 +29,7 @@ private:
     void buildStatusBar(const QString& databaseText);
     void about();
     QString m_database;
+    QPointer<QWidget> m_lastForm;
 };
 
 // The module library: loaded beside the program first, then from the search path; null when

@@ -11,6 +11,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QDialog>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -22,11 +23,12 @@
 
 namespace {
 
+bool g_unattended = false;
+
 int fail(const QString& text)
 {
-    std::fprintf(stderr, "qorhost: %s\n", text.toUtf8().constData());
-    if (!QGuiApplication::platformName().isEmpty())
-        promptMessage(UGetProductName_CH(), text, MsgFlags::OK | MsgFlags::IconError);
+    if (!g_unattended) std::fprintf(stderr, "qorhost: %s\n", text.toUtf8().constData());
+    promptMessage(UGetProductName_CH(), text, MsgFlags::OK | MsgFlags::IconError);
     return 1;
 }
 
@@ -56,6 +58,21 @@ std::unique_ptr<TADOConnection> openEmbedded(const QString& path)
     }
 }
 
+// With --screenshot nobody is there to answer: every box and dialog is written to stderr and
+// answered as cancelled, so the program never waits.
+class UnattendedPrompter : public Prompter {
+public:
+    PromptAnswer ask(const PromptCall& c, QWidget*, QPrinter*) override
+    {
+        std::fprintf(stderr, "qorhost: %s: %s\n", c.caption.toUtf8().constData(), c.text.toUtf8().constData());
+        PromptAnswer a;
+        a.accepted = false;
+        const int buttons = c.flags & 0x0F;
+        a.button = buttons == MsgFlags::OK ? MsgResult::OK : buttons == MsgFlags::YesNo ? MsgResult::No : MsgResult::Cancel;
+        return a;
+    }
+};
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -83,8 +100,30 @@ int main(int argc, char** argv)
                                      QStringLiteral("CODE"));
     const QCommandLineOption shotOpt(QStringLiteral("screenshot"),
                                      QStringLiteral("Render the main window to a PNG file and exit."), QStringLiteral("FILE"));
-    cl.addOptions({dbOpt, odbcOpt, userOpt, stationOpt, shopOpt, shotOpt});
+    const QCommandLineOption openOpt(QStringLiteral("open"),
+                                     QStringLiteral("Open a function at start: tryout (试用品试用) or report (试用品统计报表)."),
+                                     QStringLiteral("FUNCTION"));
+    cl.addOptions({dbOpt, odbcOpt, userOpt, stationOpt, shopOpt, shotOpt, openOpt});
     cl.process(app);
+    const char* openEntry = nullptr;
+    if (cl.isSet(openOpt)) {
+        const QString f = cl.value(openOpt);
+        if (f == QLatin1String("tryout")) openEntry = "frmTryoutMngShow";
+        else if (f == QLatin1String("report")) openEntry = "frmSpRptShow";
+        else {
+            std::fprintf(stderr, "qorhost: --open takes tryout or report\n");
+            return 2;
+        }
+    }
+    UnattendedPrompter unattended;
+    if (cl.isSet(shotOpt)) {
+        g_unattended = true;
+        Prompter::install(&unattended);
+        setModalHook([](QDialog* d) {
+            std::fprintf(stderr, "qorhost: dialog %s not shown\n", d->windowTitle().toUtf8().constData());
+            return int(QDialog::Rejected);
+        });
+    }
     if (cl.isSet(dbOpt) && cl.isSet(odbcOpt)) {
         std::fprintf(stderr, "qorhost: --db and --odbc exclude each other\n");
         return 2;
@@ -126,10 +165,14 @@ int main(int argc, char** argv)
     {
         MainWindow w(dbText);
         w.show();
+        if (openEntry) QTimer::singleShot(0, &w, [&] { w.openFunction(openEntry); });
         if (cl.isSet(shotOpt)) {
             const QString file = cl.value(shotOpt);
             QTimer::singleShot(0, &w, [&] {
-                const bool ok = w.grab().save(file, "PNG");
+                // The form a function opened, else the main window.
+                QWidget* shown = w.lastForm();
+                if (!shown || !shown->isVisible()) shown = &w;
+                const bool ok = shown->grab().save(file, "PNG");
                 if (!ok) std::fprintf(stderr, "qorhost: cannot write %s\n", file.toUtf8().constData());
                 app.exit(ok ? 0 : 1);
             });
@@ -140,5 +183,7 @@ int main(int argc, char** argv)
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
     qorHostConnection() = nullptr;
+    setModalHook({});
+    Prompter::install(nullptr);
     return rc;
 }
