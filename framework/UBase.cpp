@@ -364,6 +364,8 @@ void TfrmBase::done(int r)
         showMinimized();
         return;
     case caHide:
+        // Hidden, not freed, whatever the attribute said before.
+        setAttribute(Qt::WA_DeleteOnClose, false);
         QDialog::done(r);
         return;
     case caFree: {

@@ -506,6 +506,14 @@ TEST_F(UBaseTest, CloseFreesTheFormUnlessTheHandlerKeepsIt)
     EXPECT_TRUE(keep->Closing);
     EXPECT_EQ(keep->CalcFieldDefs, nullptr);
 
+    QPointer<TestForm> hidden = shown(QStringLiteral("1001"));
+    hidden->setAttribute(Qt::WA_DeleteOnClose, true);
+    hidden->closeAs = caHide;
+    hidden->close();
+    QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
+    ASSERT_FALSE(hidden.isNull());
+    EXPECT_FALSE(hidden->isVisible());
+
     QPointer<TestForm> f = shown(QStringLiteral("1001"));
     f->actClose->trigger();
     QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
