@@ -192,6 +192,13 @@ private:
             throw e;
         }
         if (!st) throw DbError(QStringLiteral("空的 SQL 语句"));
+        if (!onlyBlanks(tail, sql.constData() + sql.size())) {
+            // A second statement would be dropped without a word: refuse the text instead.
+            sqlite3_finalize(st);
+            DbError e(QStringLiteral("一次只能执行一条 SQL 语句"));
+            conn.addError(TDbErrorRecord{0, e.message(), {}, false});
+            throw e;
+        }
         try {
             const int n = sqlite3_bind_parameter_count(st);
             for (int i = 1; i <= n; ++i) {
@@ -240,6 +247,25 @@ private:
             }
         }
         if (rc != SQLITE_OK) throw sqliteError(m_db);
+    }
+
+    // Whether the rest of a text holds nothing but blanks, semicolons and comments.
+    static bool onlyBlanks(const char* p, const char* end)
+    {
+        while (p && p < end) {
+            if (*p == ' ' || *p == '\t' || *p == '\r' || *p == '\n' || *p == ';') {
+                ++p;
+            } else if (p + 1 < end && p[0] == '-' && p[1] == '-') {
+                while (p < end && *p != '\n') ++p;
+            } else if (p + 1 < end && p[0] == '/' && p[1] == '*') {
+                p += 2;
+                while (p + 1 < end && !(p[0] == '*' && p[1] == '/')) ++p;
+                p += 2;
+            } else {
+                return false;
+            }
+        }
+        return true;
     }
 
     static int bindText(sqlite3_stmt* st, int i, const QString& s)

@@ -121,6 +121,11 @@ TEST_F(SqliteDb, ErrorsCarryTheProviderMessageAndAreClearedPerStatement)
     ASSERT_EQ(db->Errors().size(), 1);
     EXPECT_TRUE(db->Errors()[0].Description.contains(QStringLiteral("UNIQUE")));
 
+    // A second statement in one text is refused rather than dropped; a trailing ; is fine.
+    EXPECT_THROW(exec(QStringLiteral("insert into p(k) values(2); delete from p")), DbError);
+    EXPECT_EQ(exec(QStringLiteral("insert into p(k) values(3); -- done")), 1);
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select count(*) from p")), QStringList{QStringLiteral("2")});
+
     // A parameter named in the text but never given a value binds NULL.
     TADOQuery n(db.get());
     n.SQL << QStringLiteral("select :Missing is null");
