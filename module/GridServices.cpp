@@ -51,17 +51,39 @@ void EnableTitleSort(TDBGridEh* grid)
     grid->setOnSortMarkingChanged(&TPubEvent::SortMarkingChanged);
 }
 
-void MaskDataSetFields(TClientDataSet* ds, const QStringList& fieldNames)
+namespace {
+// A user-defined calculated field (tags -100/-101) over a masked field would show what the
+// masked field hides: it is masked too. The field keeps the names its expression uses in the
+// property "CalcSourceFields".
+QStringList withCalcFieldsOver(const TClientDataSet* ds, const QStringList& fieldNames)
+{
+    QStringList names = fieldNames;
+    if (!ds || fieldNames.isEmpty()) return names;
+    for (TField* f : ds->Fields()) {
+        if (f->Tag() != -100 && f->Tag() != -101) continue;
+        for (const QString& source : f->property("CalcSourceFields").toStringList())
+            if (fieldNames.contains(source, Qt::CaseInsensitive)) {
+                names << f->FieldName();
+                break;
+            }
+    }
+    return names;
+}
+} // namespace
+
+void MaskDataSetFields(TClientDataSet* ds, const QStringList& maskedNames)
 {
     if (!ds) return;
+    const QStringList fieldNames = withCalcFieldsOver(ds, maskedNames);
     for (TField* f : ds->Fields()) f->setOnGetText({});
     for (const QString& name : fieldNames)
         if (TField* f = ds->FindField(name)) f->setOnGetText(&TPubEvent::MaskFieldText);
 }
 
-void MaskGridColumns(TDBGridEh* grid, const QStringList& fieldNames)
+void MaskGridColumns(TDBGridEh* grid, const QStringList& maskedNames)
 {
     if (!grid) return;
+    const QStringList fieldNames = withCalcFieldsOver(grid->DataSet(), maskedNames);
     TDBGridColumnsEh* cols = grid->Columns();
     for (int i = 0; i < cols->Count(); ++i) {
         TColumnEh* c = cols->Items(i);

@@ -26,9 +26,9 @@ inline const QString SortIndexName = QStringLiteral("SortIndexEh");
 void EnableTitleSort(TDBGridEh* grid);
 
 // Removes the display-text handler of every field of ds, then gives each listed field that
-// exists MaskFieldText.
+// exists MaskFieldText. A calculated field over a listed field counts as listed.
 void MaskDataSetFields(TClientDataSet* ds, const QStringList& fieldNames);
 
-// For every column bound to a listed field: no footers, footer value type none, no footer value,
-// no display format of the column or its footer.
+// For every column bound to a listed field (or to a calculated field over one): no footers,
+// footer value type none, no footer value, no display format of the column or its footer.
 void MaskGridColumns(TDBGridEh* grid, const QStringList& fieldNames);

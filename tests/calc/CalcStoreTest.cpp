@@ -4,6 +4,7 @@
 
 #include "host/PubProcDll/PubProcDll.h"
 #include "module/ErrLog.h"
+#include "module/GridServices.h"
 #include "platform/dataset/DataSetProvider.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
@@ -347,4 +348,30 @@ TEST_F(CalcStore, DemoReportColumnWithFooterTotal)
     EXPECT_EQ(twiceColumn->footerText(), QString::number(twiceTotal));
     EXPECT_EQ(unitColumn->displayTextAt(ds.physicalRow(0)),
               FormatFloat(QStringLiteral("#,##0.00"), ds.FieldByName(QStringLiteral("R_Unit"))->valueAt(ds.physicalRow(0)).toDouble()));
+}
+
+// A calculated field over a field the user may not see is masked with it.
+TEST_F(CalcStore, CalculatedFieldsOverMaskedFieldsAreMasked)
+{
+    ds.addField(QStringLiteral("JPrice"), ftCurrency);
+    EnsureCalcFieldTable();
+    addRow(QStringLiteral("Margin"), QStringLiteral("F"), QStringLiteral("Price-JPrice"), QStringLiteral("0.00"),
+           QStringLiteral("1"));
+    addRow(QStringLiteral("Twice"), QStringLiteral("F"), QStringLiteral("Price*#2"), QStringLiteral("0.00"),
+           QStringLiteral("1"));
+    QStringList defs;
+    CreateCalcFields(&ds, QStringLiteral("TryOutR"), &defs);
+    TDataSource src;
+    src.setDataSet(&ds);
+    TDBGridEh grid;
+    grid.setDataSource(&src);
+    grid.Columns()->AddAllColumns(true);
+    AddCalcColumns(&ds, &grid);
+
+    MaskDataSetFields(&ds, {QStringLiteral("jprice")});
+    MaskGridColumns(&grid, {QStringLiteral("jprice")});
+    EXPECT_TRUE(ds.FieldByName(QStringLiteral("R_Margin"))->HasOnGetText());
+    EXPECT_FALSE(ds.FieldByName(QStringLiteral("R_Twice"))->HasOnGetText());
+    EXPECT_EQ(grid.Columns()->FindColumnByName(QStringLiteral("R_Margin"))->Footers()->Count(), 0);
+    EXPECT_EQ(grid.Columns()->FindColumnByName(QStringLiteral("R_Twice"))->Footer()->ValueType(), fvtSum);
 }
