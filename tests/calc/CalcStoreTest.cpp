@@ -375,3 +375,26 @@ TEST_F(CalcStore, CalculatedFieldsOverMaskedFieldsAreMasked)
     EXPECT_EQ(grid.Columns()->FindColumnByName(QStringLiteral("R_Margin"))->Footers()->Count(), 0);
     EXPECT_EQ(grid.Columns()->FindColumnByName(QStringLiteral("R_Twice"))->Footer()->ValueType(), fvtSum);
 }
+
+// Through the ODBC driver the table and the fragment behave as on the embedded backend.
+TEST_F(CalcStore, SameOutcomeThroughOdbc)
+{
+    auto odbc = TADOConnection::openOdbc(QStringLiteral("DRIVER=SQLite3;Database=%1").arg(db->description()));
+    ASSERT_EQ(odbc->dialect(), Dialect::SQLite);
+    qorHostConnection() = odbc.get();
+    EnsureCalcFieldTable();
+    EnsureCalcFieldTable();
+    EXPECT_TRUE(prompts->calls.empty());
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select count(*) from sqlite_master where name='tXtQryField'")),
+              QStringList{QStringLiteral("1")});
+    addRow(QStringLiteral("Code"), QStringLiteral("S"), QStringLiteral("OrgCode+PluCode"), {}, QStringLiteral("0"), 30);
+    addRow(QStringLiteral("Rate"), QStringLiteral("F"), QStringLiteral("TryTimes/LyCount"));
+    QStringList defs;
+    CreateCalcFields(&ds, QStringLiteral("TryOutR"), &defs);
+    ASSERT_EQ(defs.size(), 2);
+    EXPECT_EQ(queryRows(*odbc, QStringLiteral("Select * ") + GetCalcFieldSql(&defs) +
+                                   QStringLiteral(" from (select '01' OrgCode,'A' PluCode,3 TryTimes,0 LyCount "
+                                                  "union select '02','B',1,4) T   order by OrgCode")),
+              (QStringList{QStringLiteral("01\tA\t3\t0\t01A\t3"), QStringLiteral("02\tB\t1\t4\t02B\t0.25")}));
+    qorHostConnection() = db.get();
+}
