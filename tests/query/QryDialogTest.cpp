@@ -7,6 +7,7 @@
 #include "tests/query/QryTestSql.h"
 #include "tests/support/TestSupport.h"
 
+#include <QAbstractItemModel>
 #include <QComboBox>
 #include <QGroupBox>
 #include <QListWidget>
@@ -270,6 +271,13 @@ TEST_F(QryDialogTest, PickListsFollowTheCurrentRow)
         g->setSelectedIndex(2);
         f->dgrdQueryKeyPress(g, key);
         EXPECT_EQ(key, QLatin1Char('x'));
+        // Editing goes through the grid's cells; the field column is read-only.
+        QAbstractItemModel* m = g->model();
+        EXPECT_FALSE(m->flags(m->index(1, 0)) & Qt::ItemIsEditable);
+        EXPECT_TRUE(m->flags(m->index(1, 1)) & Qt::ItemIsEditable);
+        EXPECT_TRUE(m->setData(m->index(1, 1), u("左边含有"), Qt::EditRole));
+        EXPECT_TRUE(m->setData(m->index(1, 2), QStringLiteral("10"), Qt::EditRole));
+        EXPECT_EQ(rows(f).at(1), QStringLiteral("R.PluName|") + u("试用品名称|左边含有|10|并且|S|0"));
         f->btnDel->click();
         EXPECT_EQ(f->qryTemp->RecordCount(), 1);
         EXPECT_EQ(pick(2), (QStringList{u("满意"), u("不满意")}));
@@ -491,4 +499,25 @@ TEST_F(QryDialogTest, OneDialogAtATime)
         EXPECT_EQ(f->lstQuery->count(), 8);
         f->btnAll->click();
     }));
+}
+
+TEST_F(QryDialogTest, LongCodesAndValuesAreKeptWhole)
+{
+    const QString code = QStringLiteral("rtrim(T.Remark)+rtrim(T.ZdrName)+rtrim(T.UserName)"); // beyond 20
+    exec(*db, QStringLiteral("insert into tXtQry(QryType,SerialNo,FldCode,FldName,FldType,VluType,VER) values('TryOut',20,") +
+                  QuotedStr(code) + QStringLiteral(",'") + u("长字段") + QStringLiteral("','S','0','0')"));
+    const QString value = QString(70, QLatin1Char('v')) + u("霜霜霜霜霜霜霜霜霜霜"); // beyond 60
+    run(QStringLiteral("TryOut"), [&](TfrmQry* f) {
+        add(f, u("长字段"));
+        set(f, 1, u("左边含有"), value, u("并且"));
+        prompts->pushText(QStringLiteral("long"));
+        f->btnSave->click();
+        choose(f, QString());
+        choose(f, QStringLiteral("3_long"));
+        EXPECT_EQ(rows(f), QStringList{code + QLatin1Char('|') + u("长字段|左边含有|") + value + u("|并且|S|3")});
+        f->btnOK->click();
+    });
+    EXPECT_EQ(saved(3), QStringList{QStringLiteral("1\tlong\t") + code + u("\t左边含有\t") + value + u("\t并且")});
+    EXPECT_EQ(where, QStringLiteral(" ((IsNull(") + code + QStringLiteral(",'') like '") + value + QStringLiteral("%'))"));
+    EXPECT_TRUE(runRows(*db, registerListSql(where), {QStringLiteral("BookDate")}).isEmpty());
 }
