@@ -171,6 +171,7 @@ void createDatabase(TADOConnection& conn, bool demo)
     const QString data = demo ? demoData() : QString();
     DbTransaction tx(&conn);
     conn.executeScript(ddl);
+    conn.executeScript(resourceText(QStringLiteral(":/schema/commdll.sql")));
     if (demo) conn.executeScript(data);
     tx.commit();
 }

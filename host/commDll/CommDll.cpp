@@ -1,0 +1,156 @@
+// libcommDll.so: the suite's grid services. Every entry runs its work inside the guard, so that
+// no exception leaves the library: a failure shows its message and the entry gives its empty
+// result.
+#include "host/commDll/CommDllApi.h"
+
+#include "host/commDll/ColumnDialog.h"
+#include "host/commDll/ColumnLayouts.h"
+#include "host/commDll/CommDllCommon.h"
+#include "host/commDll/FilterDialog.h"
+#include "host/commDll/GridExport.h"
+#include "host/commDll/LocateDialog.h"
+#include "host/commDll/SelectGridDialog.h"
+#include "platform/db/Db.h"
+#include "platform/ui/Guard.h"
+
+#include <QApplication>
+#include <QPointer>
+
+using namespace commdll;
+
+namespace {
+
+// The application object of the latest caller; SetOldApplication forgets it.
+QPointer<QApplication>& callerApplication()
+{
+    static QPointer<QApplication> app;
+    return app;
+}
+
+void adopt(QApplication* app)
+{
+    if (app) callerApplication() = app;
+}
+
+template <class F>
+void run(F&& fn)
+{
+    try {
+        guard(fn);
+    } catch (...) {
+    }
+}
+
+template <class F>
+const char* runText(F&& fn)
+{
+    QString text;
+    run([&] { text = fn(); });
+    try {
+        return keepResult(text);
+    } catch (...) {
+        return "";
+    }
+}
+
+void layoutEntry(TADOConnection* conn, TDBGridEh* grid, const char* layoutKey, const char* userCode,
+                 bool save, const QString& type)
+{
+    if (!conn || !grid) return;
+    run([&] {
+        const QString key = argText(layoutKey), user = argText(userCode);
+        if (save) {
+            writeLayout(*conn, key, user, type, layoutOfGrid(grid));
+            return;
+        }
+        const ColumnLayout stored = readLayout(*conn, key, user, type);
+        if (!stored.isEmpty()) applyLayout(grid, arrangeLayout(layoutOfGrid(grid), stored));
+    });
+}
+
+} // namespace
+
+COMMDLL_API const char* xtShowLocate(QApplication* app, TDBGridEh* grid)
+{
+    adopt(app);
+    return runText([&] { return RunLocateDialog(grid); });
+}
+
+COMMDLL_API const char* xtShowFilter(QApplication* app, TDBGridEh* grid)
+{
+    adopt(app);
+    return runText([&] { return RunFilterDialog(grid); });
+}
+
+COMMDLL_API void xtShowColumn(int mode, TADOConnection* conn, QApplication* app, TDBGridEh* grid,
+                              const char* layoutKey, const char* userCode, const char* edition)
+{
+    adopt(app);
+    run([&] { RunColumnDialog(grid, conn, argText(layoutKey), argText(userCode)); });
+}
+
+COMMDLL_API void SaveDefaultColumns(int mode, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
+                                    const char* userCode)
+{
+    layoutEntry(conn, grid, layoutKey, userCode, true, DefaultLayoutType);
+}
+
+COMMDLL_API void SaveCurrentColumns(int mode, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
+                                    const char* userCode)
+{
+    layoutEntry(conn, grid, layoutKey, userCode, true, CurrentLayoutType);
+}
+
+COMMDLL_API void LoadCurrentColumns(int mode, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
+                                    const char* userCode)
+{
+    layoutEntry(conn, grid, layoutKey, userCode, false, CurrentLayoutType);
+}
+
+COMMDLL_API const char* xtShowSelectGrid(TADOConnection* conn, QApplication* app, const char* tableAndCondition,
+                                         const char* fieldList, const char* titleList, int reserved1,
+                                         unsigned gridColor, int reserved2, int reserved3)
+{
+    adopt(app);
+    return runText([&] {
+        const QString chosen =
+            RunSelectGrid(conn, argText(tableAndCondition), argText(fieldList), argText(titleList), gridColor, 1);
+        return chosen.isEmpty() ? QString() : QStringLiteral("1|") + chosen;
+    });
+}
+
+COMMDLL_API const char* xtShowSelectGridMultiLine(TADOConnection* conn, QApplication* app,
+                                                  const char* tableAndCondition, const char* fieldList,
+                                                  const char* titleList, int reserved1, int columnCount,
+                                                  unsigned gridColor, int reserved2)
+{
+    adopt(app);
+    return runText([&] {
+        const QString chosen = RunSelectGrid(conn, argText(tableAndCondition), argText(fieldList),
+                                             argText(titleList), gridColor, columnCount);
+        return chosen.isEmpty() ? QString() : QStringLiteral("1|") + chosen;
+    });
+}
+
+COMMDLL_API void DbToExcel(QApplication* app, TDBGridEh* grid, const char* fileName)
+{
+    adopt(app);
+    run([&] { RunExport(ExportKind::Excel, grid, argText(fileName)); });
+}
+
+COMMDLL_API void DbToTxt(QApplication* app, TDBGridEh* grid, const char* fileName)
+{
+    adopt(app);
+    run([&] { RunExport(ExportKind::Text, grid, argText(fileName)); });
+}
+
+COMMDLL_API void DbToHtml(QApplication* app, TDBGridEh* grid, const char* fileName)
+{
+    adopt(app);
+    run([&] { RunExport(ExportKind::Html, grid, argText(fileName)); });
+}
+
+COMMDLL_API void SetOldApplication()
+{
+    callerApplication() = nullptr;
+}

@@ -1,0 +1,30 @@
+// Helpers shared by the dialogs and exports of libcommDll.so.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+class QWidget;
+class TColumnEh;
+class TDBGridEh;
+
+namespace commdll {
+
+// The window the library's dialogs and message boxes belong to.
+QWidget* dialogParent(TDBGridEh* grid);
+// Message boxes captioned with the product name.
+void showError(const QString& text, QWidget* parent = nullptr);
+void showWarning(const QString& text, QWidget* parent = nullptr);
+void showInfo(const QString& text, QWidget* parent = nullptr);
+
+// The caption of a column for a list: its title levels joined by "-".
+QString columnCaption(const TColumnEh* column);
+// Visible columns bound to a field, in grid order.
+QList<TColumnEh*> visibleDataColumns(TDBGridEh* grid);
+
+// Keeps a result text for the caller: valid until the next call of any entry.
+const char* keepResult(const QString& text);
+// Text of a UTF-8 argument (null is empty).
+QString argText(const char* s);
+
+} // namespace commdll
