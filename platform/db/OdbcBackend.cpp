@@ -14,7 +14,10 @@
 #include <QDate>
 #include <QRegularExpression>
 
+#include <algorithm>
 #include <cstring>
+#include <deque>
+#include <optional>
 #include <string>
 
 namespace {
@@ -85,10 +88,20 @@ DbType typeOfSql(SQLSMALLINT t)
     }
 }
 
+class OdbcCursor;
+
+// The cursors of one connection. A server connection without multiple active result sets (SQL
+// Server through FreeTDS) serves one result at a time, so before another statement runs, every
+// cursor still reading reads the rest of its rows into memory and lets its statement go.
+struct OdbcCursors {
+    std::vector<OdbcCursor*> live;
+};
+
 class OdbcCursor : public DbCursor {
 public:
-    OdbcCursor(SQLHSTMT st, std::vector<BoundParam> params, bool trimFixed, TADOConnection& conn)
-        : m_st(st), m_params(std::move(params)), m_conn(conn)
+    OdbcCursor(SQLHSTMT st, std::vector<BoundParam> params, bool trimFixed, TADOConnection& conn,
+               std::shared_ptr<OdbcCursors> link)
+        : m_st(st), m_params(std::move(params)), m_conn(conn), m_link(std::move(link))
     {
         SQLSMALLINT n = 0;
         SQLNumResultCols(st, &n);
@@ -114,11 +127,14 @@ public:
         }
         m_row.resize(m_cols.size());
         if (m_cols.empty()) m_end = true;
-        else fetch();
+        else m_row = fetch(m_end);
+        if (m_end) releaseStatement();
+        else m_link->live.push_back(this);
     }
     ~OdbcCursor() override
     {
-        SQLFreeHandle(SQL_HANDLE_STMT, m_st);
+        forget();
+        releaseStatement();
     }
 
     int columnCount() const override { return int(m_cols.size()); }
@@ -127,7 +143,50 @@ public:
     bool atEnd() const override { return m_end; }
     void next() override
     {
-        if (!m_end) fetch();
+        if (m_end) return;
+        if (m_st) {
+            m_row = fetch(m_end);
+            if (m_end) {
+                forget();
+                releaseStatement();
+            }
+            return;
+        }
+        if (!m_buffer.empty()) {
+            m_row = std::move(m_buffer.front());
+            m_buffer.pop_front();
+            return;
+        }
+        m_end = true;
+        if (m_pending) {
+            const DbError e = *m_pending;
+            m_pending.reset();
+            throw e;
+        }
+    }
+
+    // Reads the remaining rows into memory and frees the statement (see OdbcCursors).
+    void detach()
+    {
+        forget();
+        try {
+            bool end = false;
+            for (;;) {
+                std::vector<Val> row = fetch(end);
+                if (end) break;
+                m_buffer.push_back(std::move(row));
+            }
+        } catch (const DbError& e) {
+            m_pending = e; // reported where the reading gets to it
+        }
+        releaseStatement();
+    }
+    // The connection goes away: the statement must be freed before it.
+    void orphan()
+    {
+        releaseStatement();
+        m_buffer.clear();
+        m_end = true;
     }
     DbType type(int i) const override { return m_row[size_t(i)].type; }
     qint64 int64(int i) const override
@@ -169,16 +228,29 @@ private:
 
     void checkStmt(SQLRETURN rc, const char* what) { check(rc, SQL_HANDLE_STMT, m_st, &m_conn, what); }
 
-    void fetch()
+    void forget()
     {
+        auto& v = m_link->live;
+        v.erase(std::remove(v.begin(), v.end(), this), v.end());
+    }
+    void releaseStatement()
+    {
+        if (m_st) SQLFreeHandle(SQL_HANDLE_STMT, m_st);
+        m_st = nullptr;
+    }
+
+    std::vector<Val> fetch(bool& end)
+    {
+        std::vector<Val> row(m_cols.size());
         const SQLRETURN rc = SQLFetch(m_st);
         if (rc == SQL_NO_DATA) {
-            m_end = true;
-            return;
+            end = true;
+            return row;
         }
-        if (failed(rc)) m_end = true;
+        if (failed(rc)) end = true;
         checkStmt(rc, "SQLFetch");
-        for (size_t c = 0; c < m_cols.size(); ++c) readColumn(SQLUSMALLINT(c + 1), m_cols[c], m_row[c]);
+        for (size_t c = 0; c < m_cols.size(); ++c) readColumn(SQLUSMALLINT(c + 1), m_cols[c], row[c]);
+        return row;
     }
 
     void readColumn(SQLUSMALLINT col, const Col& info, Val& v)
@@ -231,8 +303,11 @@ private:
     SQLHSTMT m_st;
     std::vector<BoundParam> m_params; // kept until the statement is freed
     TADOConnection& m_conn;
+    std::shared_ptr<OdbcCursors> m_link;
     std::vector<Col> m_cols;
     std::vector<Val> m_row;
+    std::deque<std::vector<Val>> m_buffer;
+    std::optional<DbError> m_pending;
     bool m_end = false;
 };
 
@@ -286,6 +361,8 @@ public:
             } catch (...) {
             }
         }
+        for (OdbcCursor* c : std::vector<OdbcCursor*>(m_cursors->live)) c->orphan();
+        m_cursors->live.clear();
         release();
     }
 
@@ -298,7 +375,7 @@ public:
         std::vector<BoundParam> bound;
         SQLHSTMT st = execute(text, params, conn, bound);
         try {
-            return std::make_unique<OdbcCursor>(st, std::move(bound), m_dialect == Dialect::SqlServer, conn);
+            return std::make_unique<OdbcCursor>(st, std::move(bound), m_dialect == Dialect::SqlServer, conn, m_cursors);
         } catch (...) {
             // A cursor frees its statement itself, but only once it is constructed.
             SQLFreeHandle(SQL_HANDLE_STMT, st);
@@ -340,6 +417,7 @@ public:
         if (m_dialect == Dialect::SQLite) {
             direct(m_depth == 0 ? QStringLiteral("BEGIN IMMEDIATE") : QStringLiteral("SAVEPOINT sp%1").arg(m_depth));
         } else if (m_depth == 0) {
+            detachCursors();
             check(SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
                   SQL_HANDLE_DBC, m_dbc, nullptr, "SQLSetConnectAttr");
         } else {
@@ -389,14 +467,22 @@ private:
 
     void endTran(SQLSMALLINT how)
     {
+        detachCursors();
         const SQLRETURN rc = SQLEndTran(SQL_HANDLE_DBC, m_dbc, how);
         SQLSetConnectAttr(m_dbc, SQL_ATTR_AUTOCOMMIT, reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_ON), 0);
         check(rc, SQL_HANDLE_DBC, m_dbc, nullptr, "SQLEndTran");
     }
 
+    // Cursors still reading let go of the connection before another statement runs.
+    void detachCursors()
+    {
+        for (OdbcCursor* c : std::vector<OdbcCursor*>(m_cursors->live)) c->detach();
+    }
+
     // Runs one statement as it stands (no parameters, no translation).
     void direct(const QString& sql)
     {
+        detachCursors();
         SQLHSTMT st = nullptr;
         check(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st), SQL_HANDLE_DBC, m_dbc, nullptr, "SQLAllocHandle");
         QByteArray s = sql.toUtf8();
@@ -425,6 +511,7 @@ private:
         }
         sql += QStringView(text).mid(at);
 
+        detachCursors();
         SQLHSTMT st = nullptr;
         check(SQLAllocHandle(SQL_HANDLE_STMT, m_dbc, &st), SQL_HANDLE_DBC, m_dbc, &conn, "SQLAllocHandle");
         try {
@@ -557,6 +644,7 @@ private:
     QString m_dbms;
     QString m_desc;
     int m_depth = 0;
+    std::shared_ptr<OdbcCursors> m_cursors = std::make_shared<OdbcCursors>();
 };
 
 } // namespace

@@ -114,6 +114,34 @@ TEST_F(Odbc, TransactionsRollBack)
     EXPECT_EQ(queryRows(*other, QStringLiteral("select count(*) from p")), QStringList{QStringLiteral("1")});
 }
 
+// A result still being read when another statement runs keeps all its rows (a server connection
+// serves one result at a time, so the reader takes the rest into memory first).
+TEST_F(Odbc, ReadingGoesOnAcrossOtherStatements)
+{
+    for (int k = 1; k <= 5; ++k) exec(QStringLiteral("insert into p(k,t) values(:K,:T)"), {{"K", k}, {"T", QString::number(k)}});
+    TADOQuery reader(db.get());
+    reader.SQL << QStringLiteral("select k, t from p order by k");
+    reader.Open();
+    QStringList seen;
+    while (!reader.Eof()) {
+        seen << reader.FieldByName(QStringLiteral("t")).AsString();
+        exec(QStringLiteral("update p set t='x' where k=:K"), {{"K", reader.FieldByName(QStringLiteral("k")).AsInteger() + 1}});
+        reader.Next();
+    }
+    // Rows read after the first update were taken before it changed them.
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3"), QStringLiteral("4"),
+                                 QStringLiteral("5")}));
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select count(*) from p where t='x'")), QStringList{QStringLiteral("4")});
+
+    // A query that outlives its connection does no harm.
+    TADOQuery late(db.get());
+    late.SQL << QStringLiteral("select k from p");
+    late.Open();
+    db.reset();
+    late.Next();
+    EXPECT_TRUE(late.Eof());
+}
+
 TEST(OdbcConnect, FailureAndDescription)
 {
     EXPECT_THROW(TADOConnection::openOdbc(QStringLiteral("DRIVER=NoSuchDriver;Database=x")), DbError);
