@@ -542,12 +542,14 @@ private:
             b.ind = SQLLEN(b.bytes.size());
             ptr = b.bytes.isEmpty() ? static_cast<SQLPOINTER>(empty) : static_cast<SQLPOINTER>(b.bytes.data());
             buflen = b.ind;
-            // An empty string is '' with a column size of 1: some drivers refuse size 0.
+            // An empty string is '' with a column size of 1: some drivers refuse size 0. The size
+            // follows the value (a declared size could turn a short text into a long type that
+            // the server will not compare).
             if (m_dialect == Dialect::SqlServer) {
-                size = SQLULEN(qMax<qsizetype>(1, qMax<qsizetype>(s.size(), p.Size)));
+                size = SQLULEN(qMax<qsizetype>(1, s.size()));
                 sqltype = size > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
             } else {
-                size = SQLULEN(qMax<qsizetype>(1, qMax<qsizetype>(b.bytes.size(), p.Size)));
+                size = SQLULEN(qMax<qsizetype>(1, b.bytes.size()));
                 sqltype = size > 8000 ? SQL_LONGVARCHAR : SQL_VARCHAR;
             }
         };
