@@ -35,6 +35,9 @@ TEST_F(Translation, StringPlusConcatenatesAndNumericPlusAdds)
     EXPECT_EQ(rows(QStringLiteral("select ('<'+code)+'>' from t where n=7")), QStringList{QStringLiteral("<ab>")});
     EXPECT_EQ(rows(QStringLiteral("select Case when n=7 then 'x'+code else '' end + ':' from t where n=7")),
               QStringList{QStringLiteral("xab:")});
+    // Column + column is only known to be text with a text operand in the chain; a leading ''
+    // makes it one on both dialects.
+    EXPECT_EQ(rows(QStringLiteral("select ''+name+code from t where n=7")), QStringList{QStringLiteral("ABCab")});
     // Numbers keep adding, next to a string chain in the same select list too.
     EXPECT_EQ(rows(QStringLiteral("select Sum(n)+Sum(n), code+'.' from t where n=7")), QStringList{QStringLiteral("14\tab.")});
     EXPECT_EQ(rows(QStringLiteral("select n+r from t where n=1")), QStringList{QStringLiteral("3.5")});
