@@ -3,7 +3,6 @@
 #include "framework/SharedUtils.h"
 #include "module/ErrLog.h"
 #include "module/MISPub.h"
-#include "platform/dataset/DataSetProvider.h" // before ClientDataSet.h, which needs it complete
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/FormatFloat.h"
 #include "platform/grid/DBGridEh.h"

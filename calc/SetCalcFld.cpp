@@ -7,7 +7,6 @@
 #include "module/ErrLog.h"
 #include "module/Guarded.h"
 #include "module/MISPub.h"
-#include "platform/dataset/DataSetProvider.h" // before ClientDataSet.h, which needs it complete
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/text/Gbk.h"
 #include "platform/ui/Guard.h"
