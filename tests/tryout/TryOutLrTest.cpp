@@ -11,6 +11,7 @@
 #include "tryout/TryOutRefresh.h"
 
 #include <QAbstractItemView>
+#include <QAbstractProxyModel>
 #include <QApplication>
 #include <QComboBox>
 #include <QDialog>
@@ -101,6 +102,43 @@ protected:
 
     FakeList list;
     QPointer<TfrmTryOutLr> form;
+};
+
+// Answers libcommDll.so's picking dialog through the modal hook: notes the titles and rows it
+// shows and chooses the row whose first column is pick (an empty pick cancels).
+struct Picker {
+    QString pick;
+    bool oneColumn = false; // the library answers the first column only (no "+")
+    int shown = 0;
+    QStringList titles;
+    QStringList rows;
+
+    void install()
+    {
+        setModalHook([this](QDialog* d) {
+            ++shown;
+            auto* grid = d->findChild<QTableView*>(QStringLiteral("grdRows"));
+            if (!grid) return int(QDialog::Rejected);
+            QAbstractItemModel* m = grid->model();
+            titles.clear();
+            rows.clear();
+            for (int c = 0; c < m->columnCount(); ++c) titles << m->headerData(c, Qt::Horizontal).toString();
+            int chosen = -1;
+            for (int r = 0; r < m->rowCount(); ++r) {
+                QStringList cells;
+                for (int c = 0; c < m->columnCount(); ++c) cells << m->index(r, c).data().toString();
+                if (cells.value(0) == pick) chosen = r;
+                rows << cells.join(QLatin1Char('\t'));
+            }
+            if (pick.isEmpty() || chosen < 0) return int(QDialog::Rejected);
+            grid->setCurrentIndex(m->index(chosen, 0));
+            if (oneColumn) {
+                if (auto* proxy = qobject_cast<QAbstractProxyModel*>(m)) proxy->sourceModel()->removeColumn(1);
+            }
+            d->findChild<QPushButton*>(QStringLiteral("btnOK"))->click();
+            return d->result();
+        });
+    }
 };
 
 } // namespace
@@ -258,6 +296,18 @@ TEST_F(TryOutLrTest, AdvisorAndGoodChecks)
     EXPECT_EQ(messages().size(), 5);
 }
 
+TEST_F(TryOutLrTest, ADatabaseErrorInTheAdvisorCheckIsShownNotFatal)
+{
+    open();
+    enter(form->edtGrpCode, QStringLiteral("0101"));
+    exec(QStringLiteral("drop table XtUserSub"));
+    enter(form->edtBeautyCode, QStringLiteral("3001"));
+    ASSERT_EQ(messages().size(), 1);
+    EXPECT_TRUE(messages().value(0).contains(QStringLiteral("XtUserSub"))) << messages().value(0).toStdString();
+    EXPECT_EQ(lastIcon(), MsgFlags::IconError);
+    EXPECT_TRUE(form->isVisible());
+}
+
 TEST_F(TryOutLrTest, LeavingByCancelOrCloseChecksNothing)
 {
     open();
@@ -312,6 +362,120 @@ TEST_F(TryOutLrTest, RemarkWidthCountsGbkBytes)
     form->edtRemark->clear();
     form->edtRemark->insert(QString(99, QLatin1Char('a')) + QStringLiteral("评"));
     EXPECT_TRUE(form->edtRemark->text().isEmpty());
+}
+
+// --- look-ups ------------------------------------------------------------------------------------
+
+TEST_F(TryOutLrTest, OrganisationLookUp)
+{
+    open();
+    fill(QStringLiteral("0101"), QStringLiteral("3001"), QStringLiteral("10010001"));
+    Picker picker;
+    picker.install();
+    // Cancelled: the code stays, the name goes.
+    click(form->btnOrg);
+    EXPECT_EQ(picker.titles, QStringList({"组织编码", "组织名称"}));
+    EXPECT_EQ(picker.rows, QStringList({"0101\t一楼化妆品", "0102\t二楼护肤品", "0103\t三楼香水", "0301\t加盟一店"}));
+    EXPECT_EQ(form->edtGrpCode->text(), QStringLiteral("0101"));
+    EXPECT_TRUE(form->edtGrpName->text().isEmpty());
+
+    // 0103: advisor and good of 0101 are rechecked and cleared; the focus goes to the advisor.
+    form->edtGrpCode->setFocus(Qt::TabFocusReason);
+    picker.pick = QStringLiteral("0103");
+    click(form->btnOrg);
+    EXPECT_FALSE(form->btnOrg->hasFocus());
+    EXPECT_EQ(messages(), QStringList({AdvisorText, GoodText}));
+    EXPECT_EQ(form->edtGrpCode->text(), QStringLiteral("0103"));
+    EXPECT_EQ(form->edtGrpName->text(), QStringLiteral("三楼香水"));
+    EXPECT_EQ(form->CurrentOrg, QStringLiteral("0103"));
+    EXPECT_TRUE(form->edtBeautyCode->text().isEmpty());
+    EXPECT_TRUE(form->edtGoodsCode->text().isEmpty());
+    EXPECT_TRUE(form->edtBeautyCode->hasFocus());
+
+    // Picked while another box has the focus: the name follows the code all the same.
+    form->edtRemark->setFocus(Qt::TabFocusReason);
+    picker.pick = QStringLiteral("0102");
+    click(form->btnOrg);
+    EXPECT_EQ(form->edtGrpCode->text(), QStringLiteral("0102"));
+    EXPECT_EQ(form->edtGrpName->text(), QStringLiteral("二楼护肤品"));
+    EXPECT_EQ(messages().size(), 2);
+}
+
+TEST_F(TryOutLrTest, AdvisorAndGoodLookUps)
+{
+    open();
+    Picker picker;
+    picker.install();
+    click(form->btnBeauty);
+    EXPECT_EQ(messages(), QStringList({"请首先录入组织。"}));
+    EXPECT_EQ(picker.shown, 0);
+
+    enter(form->edtGrpCode, QStringLiteral("0101"));
+    picker.pick = QStringLiteral("3002");
+    click(form->btnBeauty);
+    EXPECT_EQ(picker.titles, QStringList({"美容顾问编码", "美容顾问姓名"}));
+    EXPECT_EQ(picker.rows, QStringList({"3001\t刘静", "3002\t陈敏"})); // 3101 is no advisor
+    EXPECT_EQ(form->edtBeautyCode->text(), QStringLiteral("3002"));
+    EXPECT_EQ(form->edtBeauty->text(), QStringLiteral("陈敏"));
+    EXPECT_TRUE(form->edtGoodsCode->hasFocus());
+
+    // Goods of booked sample-goods bills of 0101 only, each once; a name holding "+" is kept
+    // whole (the result is split at the first "+").
+    exec(QStringLiteral("update DrawDetail set PluName='精华+水' where PluCode='10010001'"));
+    picker.pick = QStringLiteral("10010001");
+    click(form->btnGoods);
+    EXPECT_EQ(picker.titles, QStringList({"试用品编码", "试用品名称"}));
+    QStringList codes;
+    for (const QString& r : picker.rows) codes << r.section(QLatin1Char('\t'), 0, 0);
+    codes.sort();
+    EXPECT_EQ(codes, QStringList({"10010001", "10010002", "10010003", "10010005", "10010006", "10020001",
+                                  "10020002", "10020003", "10020004", "10020005"}));
+    EXPECT_EQ(form->edtGoodsCode->text(), QStringLiteral("10010001"));
+    EXPECT_EQ(form->edtGoodsName->text(), QStringLiteral("精华+水"));
+    EXPECT_TRUE(form->cmbResult->hasFocus());
+
+    // An answer without "+" goes whole to both boxes.
+    picker.pick = QStringLiteral("10020003");
+    picker.oneColumn = true;
+    click(form->btnGoods);
+    EXPECT_EQ(form->edtGoodsCode->text(), QStringLiteral("10020003"));
+    EXPECT_EQ(form->edtGoodsName->text(), QStringLiteral("10020003"));
+
+    // Nothing chosen: the boxes keep what they hold.
+    picker.pick.clear();
+    click(form->btnBeauty);
+    EXPECT_EQ(form->edtBeautyCode->text(), QStringLiteral("3002"));
+    EXPECT_EQ(messages().size(), 1);
+}
+
+TEST_F(TryOutLrTest, LookUpSourcesQuoteTheOrganisation)
+{
+    // An organisation code held in the database with a quote in it.
+    exec(QStringLiteral("insert into SubShop(OrgCode,OrgName,OrgType,IsDbDeploy) values ('01''9','引号柜','1','1');"
+                        "insert into TryOutBK values ('2026-03-15','09:00:00','01''9','10010001','0','','3001','刘静',"
+                        "'1001','王芳')"));
+    const TTryOutRecord r = record(QStringLiteral("01'9"), QStringLiteral("引号柜"), QStringLiteral("3001"),
+                                   QStringLiteral("刘静"), QStringLiteral("10010001"), QStringLiteral("雪肌精华水"));
+    open(&r);
+    Picker picker;
+    picker.install();
+    click(form->btnBeauty);
+    click(form->btnGoods);
+    EXPECT_EQ(picker.shown, 2);
+    EXPECT_TRUE(picker.rows.isEmpty());
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
+}
+
+TEST_F(TryOutLrTest, AdvisorNameIsCutToItsStoredWidth)
+{
+    exec(QStringLiteral("insert into Staffs values ('3201','欧阳娜娜娜娜娜'); insert into UserOrg values ('3201','0101');"
+                        "insert into XtUserSub values ('3201','01')"));
+    open();
+    fill(QStringLiteral("0101"), QStringLiteral("3201"), QStringLiteral("10010001"));
+    EXPECT_EQ(form->edtBeauty->text(), QStringLiteral("欧阳娜娜娜"));
+    click(form->btnConfirm);
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select ZdrName from TryOutBK where ZdrCode='3201'")),
+              QStringList({"欧阳娜娜娜"}));
 }
 
 // --- confirm ---------------------------------------------------------------------------------------
