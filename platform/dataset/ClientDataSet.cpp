@@ -488,6 +488,13 @@ void TClientDataSet::loadFromCursor(DbCursor& cur)
         for (size_t ti = 0; ti < reads.size(); ++ti) {
             const int i = reads[ti].src;
             Column& c = *reads[ti].col;
+            if (c.kind == Kind::Str && (!dynamic || dynKind[size_t(i)] != 0)) {
+                // Text needs no type test: only a null comes without bytes.
+                const std::string_view sv = cur.utf8(i);
+                if (sv.data() || cur.type(i) != DbType::Null) c.appendStr(sv);
+                else c.appendNull();
+                continue;
+            }
             const DbType t = cur.type(i);
             if (t == DbType::Null) {
                 c.appendNull();

@@ -16,20 +16,71 @@ StringPool::StringPool()
     m_starts.push_back(0);
 }
 
+namespace {
+
+// A text of at most 16 bytes as two words: with its length they identify it, so short texts
+// compare and hash without a loop (overlapping loads cover every byte).
+struct ShortKey {
+    uint64_t a = 0, b = 0;
+    bool operator==(const ShortKey& o) const { return a == o.a && b == o.b; }
+};
+
+inline ShortKey shortKey(const char* p, size_t n)
+{
+    ShortKey k;
+    if (n >= 8) {
+        std::memcpy(&k.a, p, 8);
+        std::memcpy(&k.b, p + n - 8, 8);
+    } else if (n >= 4) {
+        uint32_t x, y;
+        std::memcpy(&x, p, 4);
+        std::memcpy(&y, p + n - 4, 4);
+        k.a = x | (uint64_t(y) << 32);
+    } else if (n > 0) {
+        k.a = uint64_t(uint8_t(p[0])) | (uint64_t(uint8_t(p[n / 2])) << 8) | (uint64_t(uint8_t(p[n - 1])) << 16);
+    }
+    return k;
+}
+
+inline uint64_t mix(uint64_t h)
+{
+    h ^= h >> 33;
+    h *= 0xFF51AFD7ED558CCDull;
+    h ^= h >> 29;
+    return h;
+}
+
+inline bool sameBytes(const char* a, const char* b, size_t n)
+{
+    return std::memcmp(a, b, n) == 0;
+}
+
+} // namespace
+
 uint64_t StringPool::hash(std::string_view s)
 {
-    // FNV-1a over 8-byte words: quick for the short codes and names of a list.
-    uint64_t h = 1469598103934665603ull ^ s.size();
-    size_t i = 0;
-    for (; i + 8 <= s.size(); i += 8) {
-        uint64_t w;
-        std::memcpy(&w, s.data() + i, 8);
-        h = (h ^ w) * 1099511628211ull;
-        h ^= h >> 29;
+    const char* p = s.data();
+    size_t n = s.size();
+    if (n <= 16) {
+        const ShortKey k = shortKey(p, n);
+        return mix((k.a * 0x87C37B91114253D5ull) ^ (((k.b << 29) | (k.b >> 35)) * 0x4CF5AD432745937Full) ^
+                   (uint64_t(n) * 0xC2B2AE3D27D4EB4Full));
     }
-    for (; i < s.size(); ++i) h = (h ^ uint8_t(s[i])) * 1099511628211ull;
-    h ^= h >> 32;
-    return h * 0x9E3779B97F4A7C15ull;
+    uint64_t h = 0x9E3779B97F4A7C15ull ^ (uint64_t(n) * 0xC2B2AE3D27D4EB4Full);
+    while (n >= 8) {
+        uint64_t w;
+        std::memcpy(&w, p, 8);
+        h = (h ^ w) * 0x87C37B91114253D5ull;
+        h = (h << 31) | (h >> 33);
+        p += 8;
+        n -= 8;
+    }
+    if (n) {
+        uint64_t w = 0;
+        std::memcpy(&w, p, n);
+        h = (h ^ w) * 0x87C37B91114253D5ull;
+    }
+    return mix(h);
 }
 
 void StringPool::grow()
@@ -46,6 +97,17 @@ void StringPool::grow()
 
 uint32_t StringPool::intern(std::string_view s)
 {
+    const size_t n = s.size();
+    const bool isShort = n <= 16;
+    const ShortKey key = isShort ? shortKey(s.data(), n) : ShortKey();
+    // Lists are sorted, so a value often repeats the one before it.
+    if (m_last != kNullId && m_lastLen == n) {
+        if (isShort) {
+            if (key.a == m_lastA && key.b == m_lastB) return m_last;
+        } else if (sameBytes(m_bytes.data() + m_starts[m_last], s.data(), n)) {
+            return m_last;
+        }
+    }
     if ((size() + 1) * 2 > m_table.size()) grow();
     uint32_t slot = uint32_t(hash(s) >> 32) & m_mask;
     for (;;) {
@@ -53,15 +115,28 @@ uint32_t StringPool::intern(std::string_view s)
         if (!e) break;
         const uint32_t id = e - 1;
         const uint32_t a = m_starts[id], b = m_starts[id + 1];
-        if (b - a == s.size() && std::memcmp(m_bytes.data() + a, s.data(), s.size()) == 0) return id;
+        if (b - a == n) {
+            const char* q = m_bytes.data() + a;
+            if (isShort ? shortKey(q, n) == key : sameBytes(q, s.data(), n)) {
+                m_last = id;
+                m_lastLen = uint32_t(n);
+                m_lastA = key.a;
+                m_lastB = key.b;
+                return id;
+            }
+        }
         slot = (slot + 1) & m_mask;
     }
-    if (m_bytes.size() + s.size() > 0xFFFFFFF0u)
+    if (m_bytes.size() + n > 0xFFFFFFF0u)
         throw DatasetError(QStringLiteral("数据量过大：一列的文字超过 4 GB"));
     const uint32_t id = size();
     m_bytes.insert(m_bytes.end(), s.begin(), s.end());
     m_starts.push_back(uint32_t(m_bytes.size()));
     m_table[slot] = id + 1;
+    m_last = id;
+    m_lastLen = uint32_t(n);
+    m_lastA = key.a;
+    m_lastB = key.b;
     return id;
 }
 
@@ -118,10 +193,8 @@ size_t Column::memoryBytes() const
 
 void Column::shrink()
 {
-    ids.shrink_to_fit();
-    ints.shrink_to_fit();
-    dbls.shrink_to_fit();
-    flags.shrink_to_fit();
+    // The row vectors keep their slack (copying them would cost more than the memory saved);
+    // the text arena is trimmed.
     pool.shrink();
 }
 

@@ -35,6 +35,10 @@ private:
     std::vector<uint32_t> m_starts; // entry i is [m_starts[i], m_starts[i+1])
     std::vector<uint32_t> m_table;  // slot -> id + 1, 0 empty
     uint32_t m_mask = 0;
+    // The id returned last, with its length and short key.
+    uint32_t m_last = 0xFFFFFFFFu;
+    uint32_t m_lastLen = 0;
+    uint64_t m_lastA = 0, m_lastB = 0;
 };
 
 enum class Kind : uint8_t { Str, Int, Dbl, Bool };

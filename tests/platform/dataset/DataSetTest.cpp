@@ -3,6 +3,7 @@
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSetProvider.h"
 #include "platform/dataset/DataSource.h"
+#include "platform/dataset/Store.h"
 #include "platform/db/Db.h"
 #include "tests/support/TestSupport.h"
 
@@ -423,6 +424,39 @@ TEST_F(DataSetTest, DataSourceSignalsEveryMoveAndChange)
     EXPECT_NO_THROW(ds.Next());
     ASSERT_EQ(prompts.calls.size(), 1u);
     EXPECT_TRUE(prompts.calls[0].text.contains(QStringLiteral("boom")));
+}
+
+} // namespace
+
+namespace {
+
+// The text pool behind string fields: one id per distinct text, whatever its length, also
+// texts that differ in one middle byte or only in length.
+TEST(TextPool, OneIdPerDistinctText)
+{
+    dsimpl::StringPool pool;
+    std::vector<std::string> texts;
+    const std::string base = "0123456789abcdefghijklmnopqrstuvwxyz";
+    for (size_t n = 0; n <= base.size(); ++n) {
+        std::string t = base.substr(0, n);
+        texts.push_back(t);
+        for (size_t i = 0; i < n; ++i) {
+            std::string v = t;
+            v[i] = '#'; // one byte changed anywhere
+            texts.push_back(v);
+        }
+        texts.push_back(t + '\0');
+    }
+    texts.push_back("试用品");
+    texts.push_back("试用品名");
+    std::vector<uint32_t> ids;
+    for (const std::string& t : texts) ids.push_back(pool.intern(t));
+    for (size_t i = 0; i < texts.size(); ++i) {
+        EXPECT_EQ(pool.get(ids[i]), texts[i]);
+        EXPECT_EQ(pool.intern(texts[i]), ids[i]); // again, and after other texts
+        for (size_t j = 0; j < i; ++j)
+            if (texts[j] != texts[i]) ASSERT_NE(ids[j], ids[i]) << i << " " << j;
+    }
 }
 
 } // namespace
