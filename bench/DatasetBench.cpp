@@ -387,8 +387,9 @@ void BM_LocateLastRecord(benchmark::State& state)
         state.ResumeTiming();
         if (state.range(0) == 0)
             found = g_head->Locate(QStringLiteral("BookDate;BookTime"), QVariantList{date, time});
-        else
-            found = g_head->Locate(QStringLiteral("Remark"), remark.left(2).toLower(), loCaseInsensitive | loPartialKey);
+        else // no match: every record is compared
+            found = g_head->Locate(QStringLiteral("PluName;Remark"), QVariantList{QStringLiteral("zz"), remark},
+                                   loCaseInsensitive | loPartialKey);
     }
     state.counters["found"] = found;
 }

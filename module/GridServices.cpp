@@ -39,15 +39,11 @@ void EnableTitleSort(TDBGridEh* grid)
 {
     if (!grid) return;
     grid->setOptionsEh(grid->OptionsEh() | dghAutoSortMarking | dghMultiSortMarking);
+    // Columns bound to data fields are title buttons, also those the form adds later or the
+    // grid makes from the fields; calculated fields get none.
     TDBGridColumnsEh* cols = grid->Columns();
-    for (int i = 0; i < cols->Count(); ++i) {
-        TColumnEh* c = cols->Items(i);
-        TField* f = c->Field();
-        // A column whose field is not bound yet (the dataset is still closed) is taken for a
-        // data field when it names one; calculated and lookup fields get no button.
-        const bool dataField = f ? f->FieldKind() == fkData : !c->FieldName().isEmpty();
-        c->Title()->setTitleButton(dataField);
-    }
+    for (int i = 0; i < cols->Count(); ++i) cols->Items(i)->Title()->setTitleButton(false);
+    grid->setDataFieldTitleButtons(true);
     grid->setOnSortMarkingChanged(&TPubEvent::SortMarkingChanged);
 }
 

@@ -400,6 +400,14 @@ void TColumnTitleEh::setSortMarker(TSortMarkerEh m)
     m_col->m_grid->markColumn(m_col, m);
 }
 
+bool TColumnTitleEh::TitleButton() const
+{
+    if (m_button) return true;
+    if (!m_col->m_grid->DataFieldTitleButtons()) return false;
+    TField* f = m_col->Field();
+    return f && f->FieldKind() == fkData;
+}
+
 int TColumnTitleEh::SortIndex() const
 {
     return int(m_col->m_grid->m_marked.indexOf(m_col)) + 1;
@@ -852,7 +860,10 @@ void TDBGridEh::columnsLayoutChanged()
     if (!m_columns) return;
     m_footerDirty = true;
     m_model->resetAll();
+    // Hiding a section resizes it to 0: that is not the column's width.
+    m_resizing = true;
     for (int i = 0; i < m_columns->Count(); ++i) setColumnHidden(i, !m_columns->Items(i)->Visible());
+    m_resizing = false;
     applyColumnWidths();
     updateGeometries();
     m_title->viewport()->update();

@@ -62,7 +62,8 @@ public:
     void setSortMarker(TSortMarkerEh m);
     // 1-based place among the marked columns, 0 when not marked.
     int SortIndex() const;
-    bool TitleButton() const { return m_button; }
+    // A button when set, or when the grid makes every data-field column one.
+    bool TitleButton() const;
     void setTitleButton(bool b) { m_button = b; }
 
 private:
@@ -238,6 +239,11 @@ public:
     QString Hint() const { return m_hint; }
     void setHint(const QString& h);
 
+    // Every column bound to a data field (not a calculated one) has a title button, also the
+    // columns added or made later (title sorting).
+    bool DataFieldTitleButtons() const { return m_dataFieldButtons; }
+    void setDataFieldTitleButtons(bool on) { m_dataFieldButtons = on; }
+
     // Marked columns in marking order.
     QList<TColumnEh*> SortMarkedColumns() const { return m_marked; }
     // Clears every marker (no event).
@@ -331,6 +337,7 @@ private:
     QColor m_fixedColor;
     QColor m_footerColor;
     bool m_showHint = false;
+    bool m_dataFieldButtons = false;
     QString m_hint;
     QList<TColumnEh*> m_marked;
     bool m_syncing = false;

@@ -163,6 +163,10 @@ TEST_F(GridTest, SortMarkersBuildTheSortIndex)
     EXPECT_TRUE(grid.OptionsEh() & dghMultiSortMarking);
     EXPECT_TRUE(grid.Columns()->Items(0)->Title()->TitleButton());
     EXPECT_FALSE(grid.Columns()->Items(4)->Title()->TitleButton()); // calculated field
+    TColumnEh* late = grid.Columns()->Add(); // a column the form adds afterwards
+    late->setFieldName(QStringLiteral("TryTimes"));
+    EXPECT_TRUE(late->Title()->TitleButton());
+    grid.Columns()->Delete(late->Index());
     int events = 0;
     QObject::connect(&grid, &TDBGridEh::sortMarkingChanged, [&] { ++events; });
 
