@@ -73,6 +73,9 @@ TfrmColumnSet::TfrmColumnSet(TDBGridEh* grid, TADOConnection* conn, const QStrin
 
 void TfrmColumnSet::loadRows(const ColumnLayout& layout)
 {
+    // The view deletes the old spin boxes later: they must not answer to the names meanwhile.
+    for (int r = 0; r < tblColumns->rowCount(); ++r)
+        if (QWidget* w = tblColumns->cellWidget(r, 1)) w->setObjectName(QString());
     tblColumns->setRowCount(0);
     for (int r = 0; r < layout.size(); ++r) {
         const ColumnLayoutItem& it = layout[r];

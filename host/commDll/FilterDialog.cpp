@@ -165,6 +165,9 @@ int TfrmFilter::addCondition()
 void TfrmFilter::deleteCondition(int row)
 {
     if (row < 0 || row >= tblConditions->rowCount()) return;
+    // The view deletes the line's widgets later: they must not answer to the names meanwhile.
+    for (int c = 0; c < 4; ++c)
+        if (QWidget* w = tblConditions->cellWidget(row, c)) w->setObjectName(QString());
     tblConditions->removeRow(row);
     renameRows();
     refreshExpression();

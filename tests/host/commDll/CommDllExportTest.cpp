@@ -1,0 +1,201 @@
+// The exports of libcommDll.so through the module's bridge, read back: the workbook through a
+// real reader (xlsx2csv) and its sheet XML, the text file and the HTML table.
+#include "framework/GridBridge.h"
+
+#include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/DataSource.h"
+#include "platform/grid/DBGridEh.h"
+#include "tests/support/TestSupport.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QProcess>
+#include <QStandardPaths>
+#include <gtest/gtest.h>
+
+static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
+
+namespace {
+
+QString run(const QString& program, const QStringList& args)
+{
+    QProcess p;
+    p.start(program, args);
+    if (!p.waitForFinished(60000)) return QString();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString readText(const QString& path)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) return QString();
+    return QString::fromUtf8(f.readAll());
+}
+
+class CommDllExportTest : public HostTest {
+protected:
+    void SetUp() override
+    {
+        HostTest::SetUp();
+        dir = testTempDir();
+        ds.addField(QStringLiteral("PluCode"), ftString, 20);
+        ds.addField(QStringLiteral("PluName"), ftString, 20);
+        ds.addField(QStringLiteral("TryTimes"), ftInteger);
+        ds.addField(QStringLiteral("Price"), ftFloat)->setDisplayFormat(QStringLiteral("#,##0.00"));
+        TField* cost = ds.addField(QStringLiteral("Cost"), ftFloat);
+        ds.addField(QStringLiteral("Remark"), ftString, 20);
+        ds.CreateDataSet();
+        struct Row {
+            const char* code;
+            const char* name;
+            int times;
+            double price;
+            double cost;
+            const char* remark;
+        } rows[] = {{"P1", "雪肌精华水", 3, 1234.5, 10, "r1"},
+                    {"P2", "O'Neil <b>&", 1, 98, 20, "r2"},
+                    {"P3", "面\t霜", 2, 0.25, 30, "r3"},
+                    {"P4", "不显示", 9, 1, 1, "r4"}};
+        for (const Row& r : rows) {
+            ds.Append();
+            ds.FieldByName(QStringLiteral("PluCode"))->setAsString(QString::fromUtf8(r.code));
+            ds.FieldByName(QStringLiteral("PluName"))->setAsString(QString::fromUtf8(r.name));
+            ds.FieldByName(QStringLiteral("TryTimes"))->setAsInteger(r.times);
+            ds.FieldByName(QStringLiteral("Price"))->setAsFloat(r.price);
+            ds.FieldByName(QStringLiteral("Cost"))->setAsFloat(r.cost);
+            ds.FieldByName(QStringLiteral("Remark"))->setAsString(QString::fromUtf8(r.remark));
+            ds.Post();
+        }
+        // Costs are masked for this user.
+        cost->setOnGetText([](TField*, QString& text, bool) { text = QStringLiteral("*"); });
+        ds.setFilter(QStringLiteral("[PluCode] <> 'P4'"));
+        ds.setFiltered(true);
+        src.setDataSet(&ds);
+        grid.setDataSource(&src);
+        const char* titles[] = {"试用品|编码", "试用品|名称", "试用次数", "单价", "成本", "备注"};
+        for (int i = 0; i < 6; ++i) {
+            TColumnEh* c = grid.Columns()->Add();
+            c->setField(ds.Fields()[i]);
+            c->Title()->setCaption(QString::fromUtf8(titles[i]));
+        }
+        grid.Columns()->Items(5)->setVisible(false);
+        grid.Columns()->Move(3, 2); // the price before the count
+        grid.Columns()->Items(2)->Footer()->setValueType(fvtSum);
+        grid.Columns()->Items(3)->Footer()->setValueType(fvtSum);
+        grid.setFooterRowCount(1);
+        grid.updateFooters();
+    }
+    // Answers the save dialog with path and checks what it proposed.
+    void saveAs(const QString& path) { prompts->pushText(path); }
+    void expectProposed(const QString& name)
+    {
+        ASSERT_FALSE(prompts->calls.empty());
+        EXPECT_EQ(prompts->calls[0].kind, PromptKind::SaveFile);
+        EXPECT_EQ(prompts->calls[0].preset, name);
+    }
+    QString dir;
+    TClientDataSet ds;
+    TDataSource src;
+    TDBGridEh grid;
+};
+
+TEST_F(CommDllExportTest, TheWorkbookHoldsTheGridAsShownWithNumbersAsNumbers)
+{
+    const QString path = dir + QStringLiteral("/list.xlsx");
+    saveAs(path);
+    ExportToExcel(&grid, QStringLiteral("试用品试用.xls"));
+    expectProposed(QStringLiteral("试用品试用.xlsx"));
+    ASSERT_TRUE(QFile::exists(path));
+    ASSERT_EQ(prompts->calls.size(), 2u);
+    EXPECT_EQ(prompts->calls[1].text, QStringLiteral("数据已导出到文件：%1").arg(path));
+
+    if (QStandardPaths::findExecutable(QStringLiteral("xlsx2csv")).isEmpty()) GTEST_SKIP() << "xlsx2csv missing";
+    // Raw values: a number comes back as the number, a text as the text shown.
+    const QStringList csv = run(QStringLiteral("xlsx2csv"), {QStringLiteral("--ignore-formats"), QStringLiteral("float"),
+                                                             QStringLiteral("-d"), QStringLiteral("tab"), path})
+                                .split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+    ASSERT_EQ(csv.size(), 6) << csv.join(QLatin1Char('\n')).toStdString();
+    // Two title rows: the shared upper level over the first two columns, the others reach down.
+    EXPECT_EQ(csv[0], QStringLiteral("试用品\t\t单价\t试用次数\t成本"));
+    EXPECT_EQ(csv[1], QStringLiteral("编码\t名称\t\t\t"));
+    EXPECT_EQ(csv[2], QStringLiteral("P1\t雪肌精华水\t1234.5\t3\t*"));
+    EXPECT_EQ(csv[3], QStringLiteral("P2\tO'Neil <b>&\t98\t1\t*"));
+    // The tab inside the name stays part of the cell (the reader quotes it).
+    EXPECT_TRUE(csv[4].startsWith(QStringLiteral("P3\t\"面\t霜\"\t"))) << csv[4].toStdString();
+    EXPECT_TRUE(csv[4].endsWith(QStringLiteral("\t0.25\t2\t*"))) << csv[4].toStdString();
+    EXPECT_EQ(csv[5], QStringLiteral("\t\t1332.75\t6\t"));
+    EXPECT_FALSE(csv.join(QLatin1Char('\n')).contains(QStringLiteral("不显示")));
+    EXPECT_FALSE(csv.join(QLatin1Char('\n')).contains(QStringLiteral("r1")));
+
+    // The number cells carry the grid's number format.
+    const QString styles = run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/styles.xml")});
+    EXPECT_TRUE(styles.contains(QStringLiteral("formatCode=\"#,##0.00\""))) << styles.toStdString();
+
+    // In the sheet itself the numbers are number cells, the masked costs strings, the titles merged.
+    const QString sheet = run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<v>1234.5</v>"))) << sheet.toStdString();
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"A1:B1\"/>")));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"C1:C2\"/>")));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<c r=\"E3\" t=\"s\">"))) << sheet.toStdString();
+}
+
+TEST_F(CommDllExportTest, TheTextFileHasOneTitleLineAndTheTextsShown)
+{
+    const QString path = dir + QStringLiteral("/list"); // no suffix: one is added
+    saveAs(path);
+    ExportToText(&grid, QStringLiteral("试用品试用.txt"));
+    expectProposed(QStringLiteral("试用品试用.txt"));
+    const QStringList lines = readText(path + QStringLiteral(".txt")).split(QLatin1Char('\n'));
+    ASSERT_EQ(lines.size(), 6); // five lines and the final line break
+    EXPECT_EQ(lines[0], QStringLiteral("试用品-编码\t试用品-名称\t单价\t试用次数\t成本"));
+    EXPECT_EQ(lines[1], QStringLiteral("P1\t雪肌精华水\t1,234.50\t3\t*"));
+    EXPECT_EQ(lines[2], QStringLiteral("P2\tO'Neil <b>&\t98.00\t1\t*"));
+    EXPECT_EQ(lines[3], QStringLiteral("P3\t面 霜\t0.25\t2\t*")); // a tab inside a value would split it
+    EXPECT_EQ(lines[4], QStringLiteral("\t\t%1\t%2\t").arg(grid.footerText(2), grid.footerText(3)));
+    EXPECT_FALSE(grid.footerText(3).isEmpty());
+    EXPECT_EQ(lines[5], QString());
+}
+
+TEST_F(CommDllExportTest, TheHtmlTableMergesTheTitlesAndEscapesTheTexts)
+{
+    const QString path = dir + QStringLiteral("/list.htm");
+    saveAs(path);
+    ExportToHtml(&grid, QStringLiteral("试用品/试用.htm"));
+    expectProposed(QStringLiteral("试用品_试用.htm")); // no folder separator in a proposed name
+    const QString html = readText(path);
+    EXPECT_TRUE(html.contains(QStringLiteral("<meta charset=\"utf-8\">")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<tr><th colspan=\"2\">试用品</th><th rowspan=\"2\">单价</th>"
+                                             "<th rowspan=\"2\">试用次数</th><th rowspan=\"2\">成本</th></tr>")))
+        << html.toStdString();
+    EXPECT_TRUE(html.contains(QStringLiteral("<tr><th>编码</th><th>名称</th></tr>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<tr><td>P1</td><td>雪肌精华水</td><td class=\"n\">1,234.50</td>"
+                                             "<td class=\"n\">3</td><td>*</td></tr>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td>O'Neil &lt;b&gt;&amp;</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<tfoot>")));
+    EXPECT_FALSE(html.contains(QStringLiteral("不显示")));
+    EXPECT_FALSE(html.contains(QStringLiteral("r1")));
+}
+
+TEST_F(CommDllExportTest, ACancelledDialogWritesNothingAndAFailedWriteSaysWhy)
+{
+    prompts->pushText(QString(), false);
+    ExportToText(&grid, QStringLiteral("试用品试用.txt"));
+    EXPECT_EQ(prompts->calls.size(), 1u);
+    EXPECT_TRUE(QDir(dir).entryList(QDir::Files).isEmpty());
+
+    prompts->calls.clear();
+    saveAs(dir + QStringLiteral("/no/such/folder/list.txt"));
+    ExportToText(&grid, QStringLiteral("试用品试用.txt"));
+    ASSERT_EQ(prompts->calls.size(), 2u);
+    EXPECT_TRUE(prompts->calls[1].text.startsWith(QStringLiteral("无法写入文件："))) << prompts->calls[1].text.toStdString();
+    EXPECT_EQ(prompts->calls[1].flags & MsgFlags::IconError, MsgFlags::IconError);
+
+    prompts->calls.clear();
+    saveAs(dir + QStringLiteral("/no/such/folder/list.xlsx"));
+    ExportToExcel(&grid, QStringLiteral("试用品试用.xls"));
+    ASSERT_EQ(prompts->calls.size(), 2u);
+    EXPECT_TRUE(prompts->calls[1].text.startsWith(QStringLiteral("导出失败："))) << prompts->calls[1].text.toStdString();
+}
+
+} // namespace
