@@ -2,6 +2,7 @@
 // scripted texts, and the grid printing through the print component.
 #include "framework/GridBridge.h"
 
+#include "host/Appres/Appres.h"
 #include "host/PubProcDll/PubProcDll.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
@@ -15,6 +16,7 @@
 #include <QPrintPreviewDialog>
 #include <QPrinter>
 #include <QProcess>
+#include <QRegularExpression>
 #include <gtest/gtest.h>
 
 #include <dlfcn.h>
@@ -334,20 +336,29 @@ TEST_F(GridBridgeTest, AOneLineTitleGetsTheBlankPageAndTimeLinesAtTheRight)
     EXPECT_EQ(pr->LeftMargin, 2.0);
     EXPECT_EQ(pr->BottomMargin, 2.0);
 
-    const QStringList lines = pdfText(file).split(QLatin1Char('\n'));
-    auto lineOf = [&](const QString& t) {
-        for (int i = 0; i < lines.size(); ++i)
-            if (lines[i].contains(t)) return i;
-        return -1;
+    // Where the words stand on the page (top edges in points, y growing downwards).
+    QProcess p;
+    p.start(QStringLiteral("pdftotext"), {QStringLiteral("-bbox"), file, QStringLiteral("-")});
+    ASSERT_TRUE(p.waitForFinished(60000));
+    const QString boxes = QString::fromUtf8(p.readAllStandardOutput());
+    auto top = [&](const QString& word) {
+        const QRegularExpression re(QStringLiteral("yMin=\"([0-9.]+)\"[^>]*>") + QRegularExpression::escape(word) +
+                                    QStringLiteral("</word>"));
+        const QRegularExpressionMatch m = re.match(boxes);
+        return m.hasMatch() ? m.captured(1).toDouble() : -1.0;
     };
-    const int title = lineOf(QStringLiteral("试用品试用"));
-    const int page = lineOf(QStringLiteral("页数：1/1"));
-    const int time = lineOf(QStringLiteral("打印时间：2026年3月15日"));
-    ASSERT_GE(title, 0);
-    // The blank right line stands beside the title, so the page line comes below it.
-    EXPECT_GT(page, title);
-    EXPECT_GT(time, page);
-    EXPECT_GT(lineOf(QStringLiteral("面霜")), time);
+    const double title = top(QStringLiteral("试用品试用"));
+    const double page = top(QStringLiteral("页数：1/1"));
+    const double time = top(QStringLiteral("打印时间：2026年3月15日"));
+    ASSERT_GT(title, 0) << boxes.toStdString();
+    ASSERT_GT(page, 0) << boxes.toStdString();
+    ASSERT_GT(time, 0) << boxes.toStdString();
+    // The blank right line stands level with the title, the page line one line below it, the
+    // time line under that.
+    const double line = time - page;
+    EXPECT_GT(line, 0);
+    EXPECT_NEAR(page - title, line, line * 0.3);
+    EXPECT_GT(top(QStringLiteral("面霜")), time);
 }
 
 TEST_F(GridBridgeTest, ExtraLeftLinesEndBesideTheTimeLineAndNothingCarriesOverToTheNextPrint)
