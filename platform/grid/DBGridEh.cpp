@@ -93,8 +93,15 @@ public:
                 ds->setRecNo(index.row() + 1);
                 TField* f = c->Field();
                 if (f->AsString() == value.toString() && !f->IsNull()) return;
-                f->setAsString(value.toString());
-                ds->Post();
+                const bool wasBrowsing = ds->State() == dsBrowse;
+                try {
+                    f->setAsString(value.toString());
+                    ds->Post();
+                } catch (...) {
+                    // A refused value leaves the record as it was.
+                    if (wasBrowsing && ds->State() == dsEdit) ds->Cancel();
+                    throw;
+                }
             },
             m_grid);
     }
