@@ -8,7 +8,7 @@ PKGS=(
   build-essential cmake ninja-build ccache pkg-config git
   qt6-base-dev qt6-base-dev-tools libqt6opengl6-dev qt6-charts-dev libqt6charts6 libqt6svg6 qt6-qpa-plugins
   libgl-dev libglx-dev libxkbcommon-dev
-  sqlite3 libsqlite3-dev unixodbc unixodbc-dev odbcinst tdsodbc libsqliteodbc
+  sqlite3 libsqlite3-dev libqt6sql6-sqlite unixodbc unixodbc-dev odbcinst tdsodbc libsqliteodbc
   libxlsxwriter-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-uming fontconfig tango-icon-theme unicode-data unzip
   xvfb xauth x11-utils poppler-utils xlsx2csv
