@@ -71,7 +71,7 @@ TPrintDBGridEh* GridPrintComponent();
 // True while a grid print runs.
 bool GridPrintBusy();
 
-// The entries of libcommPrint.so. Strings are UTF-8; the placeholders are passed as 0.
+// The entries of libcommPrint.so. Strings are UTF-8; the unused arguments are passed as 0.
 using CommPrnProc = void (*)(TADOConnection* conn, int mode, QApplication* app, const char* printSetting,
                              const char* formKey, int formatNo, int reserved1, TClientDataSet* dataSet,
                              int reserved2, int reserved3, int z1, int z2, int z3, int z4, int z5, int z6, int z7);

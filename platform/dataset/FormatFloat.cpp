@@ -197,8 +197,8 @@ QString render(const Section& sec, double a, bool minus)
     QString out;
     const int L = int(intStr.size());
     const int P = sec.nInt;
-    int k = 0; // integer placeholder counter
-    int j = 0; // fraction placeholder counter
+    int k = 0; // integer digit positions seen
+    int j = 0; // fraction digit positions seen
     bool intDone = false;
     auto emitIntBeforePoint = [&]() {
         if (P == 0 && !intDone) {
