@@ -2,6 +2,7 @@
 
 #include "host/commDll/CommDllCommon.h"
 #include "platform/dataset/Field.h"
+#include "platform/db/Db.h"
 #include "platform/grid/DBGridEh.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Prompter.h"
@@ -46,13 +47,6 @@ const OpInfo* opInfo(int op)
     for (const OpInfo& o : kOps)
         if (o.op == op) return &o;
     return nullptr;
-}
-
-QString literal(const QString& s)
-{
-    QString t = s;
-    t.replace(QLatin1Char('\''), QStringLiteral("''"));
-    return QLatin1Char('\'') + t + QLatin1Char('\'');
 }
 
 } // namespace
@@ -237,7 +231,7 @@ QString TfrmFilter::composeExpression() const
                         QStringLiteral("“%1”的值应为数值！").arg(fi->caption).toStdString());
                 value = QString::number(d, 'g', 15);
             } else {
-                value = literal(v);
+                value = QuotedStr(v);
             }
         }
         QString cond;
@@ -248,11 +242,11 @@ QString TfrmFilter::composeExpression() const
         case OpGe: cond = f + QStringLiteral(" >= ") + value; break;
         case OpLt: cond = f + QStringLiteral(" < ") + value; break;
         case OpLe: cond = f + QStringLiteral(" <= ") + value; break;
-        case OpContains: cond = f + QStringLiteral(" LIKE ") + literal(QLatin1Char('%') + v + QLatin1Char('%')); break;
+        case OpContains: cond = f + QStringLiteral(" LIKE ") + QuotedStr(QLatin1Char('%') + v + QLatin1Char('%')); break;
         case OpNotContains:
-            cond = f + QStringLiteral(" NOT LIKE ") + literal(QLatin1Char('%') + v + QLatin1Char('%'));
+            cond = f + QStringLiteral(" NOT LIKE ") + QuotedStr(QLatin1Char('%') + v + QLatin1Char('%'));
             break;
-        case OpStarts: cond = f + QStringLiteral(" LIKE ") + literal(v + QLatin1Char('%')); break;
+        case OpStarts: cond = f + QStringLiteral(" LIKE ") + QuotedStr(v + QLatin1Char('%')); break;
         case OpEmpty:
             cond = fi->numeric ? f + QStringLiteral(" IS NULL")
                                : f + QStringLiteral(" IS NULL OR ") + f + QStringLiteral(" = ''");
