@@ -42,12 +42,8 @@ TfrmColumnSet::TfrmColumnSet(TDBGridEh* grid, TADOConnection* conn, const QStrin
     down->setObjectName(QStringLiteral("btnDown"));
     auto* def = new QPushButton(QStringLiteral("恢复默认(&R)"), this);
     def->setObjectName(QStringLiteral("btnDefault"));
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("btnOK"));
+    const auto [buttons, ok, cancel] = commdll::addOkCancelButtons(this);
     ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btnCancel"));
 
     auto* side = new QVBoxLayout;
     side->addWidget(up);

@@ -6,6 +6,8 @@
 
 #include <QApplication>
 #include <QByteArray>
+#include <QDialogButtonBox>
+#include <QPushButton>
 
 namespace commdll {
 
@@ -48,6 +50,16 @@ QList<TColumnEh*> visibleDataColumns(TDBGridEh* grid)
         if (c->Visible() && !c->FieldName().isEmpty()) out << c;
     }
     return out;
+}
+
+OkCancelButtons addOkCancelButtons(QWidget* dialog)
+{
+    auto* box = new QDialogButtonBox(dialog);
+    QPushButton* ok = box->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
+    ok->setObjectName(QStringLiteral("btnOK"));
+    QPushButton* cancel = box->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    return {box, ok, cancel};
 }
 
 const char* keepResult(const QString& text)

@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+class QDialogButtonBox;
+class QPushButton;
 class QWidget;
 class TColumnEh;
 class TDBGridEh;
@@ -21,6 +23,14 @@ void showInfo(const QString& text, QWidget* parent = nullptr);
 QString columnCaption(const TColumnEh* column);
 // Visible columns bound to a field, in grid order.
 QList<TColumnEh*> visibleDataColumns(TDBGridEh* grid);
+
+// A dialog's OK and Cancel buttons (btnOK, btnCancel) in one box; the caller wires them up.
+struct OkCancelButtons {
+    QDialogButtonBox* box;
+    QPushButton* ok;
+    QPushButton* cancel;
+};
+OkCancelButtons addOkCancelButtons(QWidget* dialog);
 
 // Keeps a result text for the caller: valid until the next call of any entry.
 const char* keepResult(const QString& text);

@@ -79,12 +79,8 @@ TfrmFilter::TfrmFilter(TDBGridEh* grid, QWidget* parent) : QDialog(parent), m_gr
     del->setObjectName(QStringLiteral("btnDelete"));
     auto* clear = new QPushButton(QStringLiteral("取消过滤(&L)"), this);
     clear->setObjectName(QStringLiteral("btnClear"));
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("btnOK"));
+    const auto [buttons, ok, cancel] = commdll::addOkCancelButtons(this);
     ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btnCancel"));
 
     auto* tools = new QHBoxLayout;
     tools->addWidget(add);

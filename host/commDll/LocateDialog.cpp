@@ -35,12 +35,8 @@ TfrmLocate::TfrmLocate(TDBGridEh* grid, QWidget* parent) : QDialog(parent), m_gr
     auto* form = new QFormLayout;
     form->addRow(QStringLiteral("查找字段："), cmbField);
     form->addRow(QStringLiteral("查找内容："), edtValue);
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("btnOK"));
+    const auto [buttons, ok, cancel] = commdll::addOkCancelButtons(this);
     ok->setDefault(true);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btnCancel"));
     auto* box = new QVBoxLayout(this);
     box->addLayout(form);
     box->addWidget(chkCase);

@@ -48,12 +48,8 @@ TfrmSelectGrid::TfrmSelectGrid(const QStringList& titles, unsigned gridColor, QW
         grdRows->setPalette(pal);
     }
 
-    auto* buttons = new QDialogButtonBox(this);
-    QPushButton* ok = buttons->addButton(QStringLiteral("确定(&O)"), QDialogButtonBox::AcceptRole);
-    ok->setObjectName(QStringLiteral("btnOK"));
+    const auto [buttons, ok, cancel] = commdll::addOkCancelButtons(this);
     ok->setAutoDefault(false);
-    QPushButton* cancel = buttons->addButton(QStringLiteral("取消(&C)"), QDialogButtonBox::RejectRole);
-    cancel->setObjectName(QStringLiteral("btnCancel"));
     cancel->setAutoDefault(false);
 
     auto* search = new QHBoxLayout;
