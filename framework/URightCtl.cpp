@@ -16,6 +16,9 @@ QString codeOf(const TDbField& f)
     return s;
 }
 
+// A code as a text parameter: a null code is bound as an empty text, not as NULL.
+QVariant textValue(const QString& s) { return QVariant(s.isNull() ? QString(QLatin1String("")) : s); }
+
 // Runs the query and collects the OptCode column; false (and an empty set) on any failure.
 bool loadOptCodes(TQorAdoQry& q, QSet<QString>& codes, const char* what)
 {
@@ -62,7 +65,7 @@ bool TRightCtl::LoadFuncItems()
         QStringLiteral("from xtfunction"),
         QStringLiteral("where FunCode like 'OP%'"),
     };
-    m_qryFuncItems.Parameters.ParamByName(QStringLiteral("FunCode")).Value = QVariant(m_funCode.isNull() ? QString(QLatin1String("")) : m_funCode);
+    m_qryFuncItems.Parameters.ParamByName(QStringLiteral("FunCode")).Value = textValue(m_funCode);
     m_funcItemsOpen = loadOptCodes(m_qryFuncItems, m_funcOptCodes, "LoadFuncItems");
     return m_funcItemsOpen;
 }
@@ -100,7 +103,6 @@ bool TRightCtl::LoadUserRights()
                            ":FunCode and isCtrl = '1') )"),
         };
     }
-    const auto textValue = [](const QString& s) { return QVariant(s.isNull() ? QString(QLatin1String("")) : s); };
     m_qryUserRights.Parameters.ParamByName(QStringLiteral("UserCode")).Value = textValue(m_userCode);
     m_qryUserRights.Parameters.ParamByName(QStringLiteral("FunCode")).Value = textValue(m_funCode);
     m_userRightsOpen = loadOptCodes(m_qryUserRights, m_userOptCodes, "LoadUserRights");
