@@ -36,6 +36,26 @@ private:
     TClientDataSet* m_ds;
 };
 
+// A name for a new saved condition: not empty, no field name and no other saved condition's
+// name (a name equal to keptName, ignoring case, is not checked for that). Says why otherwise.
+bool nameAccepted(const QString& qryType, const QString& name, const QString& keptName)
+{
+    if (name.trimmed().isEmpty()) {
+        ShowInfoMsg(QStringLiteral("查询条件名称不允许为空！"));
+        return false;
+    }
+    if (IsQryFieldName(qryType, name)) {
+        ShowInfoMsg(QStringLiteral("查询条件名称不允许与字段名称相同！"));
+        return false;
+    }
+    const bool kept = !keptName.isEmpty() && name.compare(keptName, Qt::CaseInsensitive) == 0;
+    if (!kept && IsQrySaveName(qryType, name)) {
+        ShowInfoMsg(QStringLiteral("查询条件名称不允许重复！"));
+        return false;
+    }
+    return true;
+}
+
 } // namespace
 
 // --- construction -----------------------------------------------------------------------------
@@ -433,18 +453,7 @@ void TfrmQry::btnSaveClick(QObject*)
     }
     QString name;
     if (!AskName(name)) return;
-    if (name.trimmed().isEmpty()) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许为空！"));
-        return;
-    }
-    if (IsQryFieldName(QryType, name)) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许与字段名称相同！"));
-        return;
-    }
-    if (name.compare(CurQryName, Qt::CaseInsensitive) != 0 && IsQrySaveName(QryType, name)) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许重复！"));
-        return;
-    }
+    if (!nameAccepted(QryType, name, CurQryName)) return;
     StoreRows(0, name, false);
 }
 
@@ -457,18 +466,7 @@ void TfrmQry::btnSaveAsClick(QObject*)
     // The new number is taken when the lines are stored, in the same transaction.
     QString name;
     if (!AskName(name)) return;
-    if (name.trimmed().isEmpty()) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许为空！"));
-        return;
-    }
-    if (IsQryFieldName(QryType, name)) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许与字段名称相同！"));
-        return;
-    }
-    if (IsQrySaveName(QryType, name)) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许重复！"));
-        return;
-    }
+    if (!nameAccepted(QryType, name, QString())) return;
     StoreRows(0, name, false);
 }
 
