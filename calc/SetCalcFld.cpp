@@ -281,9 +281,7 @@ void TfrmSetCalcFld::LoadNames()
         TQorAdoQry q(GetSharedConnection());
         q.SQL << QStringLiteral("Select * from tXtQryField")
               << QStringLiteral("Where QryCode=:QryCode and DataSet=:DataSet");
-        q.Parameters.ParamByName(QStringLiteral("QryCode")).Value = FormKey;
-        q.Parameters.ParamByName(QStringLiteral("DataSet")).Value =
-            CalcDataSet ? CalcDataSet->objectName() : QString();
+        bindKey(q, nullptr);
         q.OpenSized();
         for (; !q.Eof(); q.Next()) {
             const QString name = q.FieldByName(QStringLiteral("FldName")).AsString();
@@ -305,6 +303,14 @@ void TfrmSetCalcFld::LoadNames()
     const QSignalBlocker block(cbxFldName);
     cbxFldName->setCurrentIndex(-1);
     cbxFldName->setEditText(QString());
+}
+
+void TfrmSetCalcFld::bindKey(TQorAdoQry& q, const QString* fldName) const
+{
+    q.Parameters.ParamByName(QStringLiteral("QryCode")).Value = FormKey;
+    q.Parameters.ParamByName(QStringLiteral("DataSet")).Value =
+        CalcDataSet ? CalcDataSet->objectName() : QString();
+    if (fldName) q.Parameters.ParamByName(QStringLiteral("FldName")).Value = fldName->trimmed();
 }
 
 // --- attributes ----------------------------------------------------------------------------------
@@ -402,10 +408,7 @@ void TfrmSetCalcFld::LoadDefinition()
     QryCalc->Parameters.Clear();
     QryCalc->SQL << QStringLiteral("Select * from tXtQryField")
                  << QStringLiteral("Where QryCode=:QryCode and DataSet=:DataSet and FldName=:FldName");
-    QryCalc->Parameters.ParamByName(QStringLiteral("QryCode")).Value = FormKey;
-    QryCalc->Parameters.ParamByName(QStringLiteral("DataSet")).Value =
-        CalcDataSet ? CalcDataSet->objectName() : QString();
-    QryCalc->Parameters.ParamByName(QStringLiteral("FldName")).Value = name;
+    bindKey(*QryCalc, &name);
     QryCalc->OpenSized(); // sizes the parameters first
     if (QryCalc->Eof()) {
         const QString typed = cbxFldName->currentText();
@@ -619,15 +622,12 @@ void TfrmSetCalcFld::Save()
 void TfrmSetCalcFld::saveToDatabase()
 {
     const QString name = trimmedName();
-    const QString dataSet = CalcDataSet ? CalcDataSet->objectName() : QString();
     bool failed = false;
     try {
         TQorAdoQry q(GetSharedConnection());
         q.SQL << QStringLiteral("Select * from tXtQryField")
               << QStringLiteral("Where QryCode=:QryCode and DataSet=:DataSet and FldName=:FldName");
-        q.Parameters.ParamByName(QStringLiteral("QryCode")).Value = FormKey;
-        q.Parameters.ParamByName(QStringLiteral("DataSet")).Value = dataSet;
-        q.Parameters.ParamByName(QStringLiteral("FldName")).Value = name;
+        bindKey(q, &name); // stays bound for the insert or update below
         q.OpenSized();
         const bool exists = !q.Eof();
         q.Close();
@@ -693,10 +693,7 @@ bool TfrmSetCalcFld::DeleteDefinition(const QString& name)
         TQorAdoQry q(GetSharedConnection());
         q.SQL << QStringLiteral("Delete from tXtQryField")
               << QStringLiteral("Where QryCode=:QryCode and DataSet=:DataSet and FldName=:FldName");
-        q.Parameters.ParamByName(QStringLiteral("QryCode")).Value = FormKey;
-        q.Parameters.ParamByName(QStringLiteral("DataSet")).Value =
-            CalcDataSet ? CalcDataSet->objectName() : QString();
-        q.Parameters.ParamByName(QStringLiteral("FldName")).Value = name.trimmed();
+        bindKey(q, &name);
         ExecChecked(q);
         return true;
     } catch (...) {

@@ -114,6 +114,9 @@ private:
     bool nameKeyPress(QKeyEvent* e);
     void setNameText(const QString& text);
     void saveToDatabase();
+    // Binds the key of this editor's definitions (form key and dataset, and the field when a
+    // name is given) to :QryCode, :DataSet and :FldName.
+    void bindKey(TQorAdoQry& q, const QString* fldName) const;
 
     std::unique_ptr<Ui::TfrmSetCalcFld> ui;
     TEditState m_state = esUnchecked;
