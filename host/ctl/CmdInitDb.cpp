@@ -66,6 +66,9 @@ int cmdInitDb(const QStringList& args)
         return 0;
     } catch (const DbError& e) {
         ctlErr(e.message());
+    } catch (const std::exception& e) {
+        // Out of memory or disk while generating: the file goes all the same.
+        ctlErr(QString::fromUtf8(e.what()));
     }
     // Leave no half-made database behind.
     removeDatabaseFiles(file);

@@ -30,7 +30,7 @@ static void usage()
         "                                              --trials 生成 N 条试用记录及对应的领用单）\n"
         "  qorctl sql FILE \"T-SQL\" [Name=value ...]    执行一条语句，输出表头和以制表符分隔的行，\n"
         "                                              或受影响的行数；FILE 也可以是 ODBC 连接串\n"
-        "  qorctl initials ...                         拼音首字母表"));
+        "  qorctl initials < FILE                      每行输出该行的拼音首字母"));
 }
 
 int main(int argc, char** argv)
