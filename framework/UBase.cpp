@@ -590,13 +590,7 @@ void TfrmBase::ApplyFieldRightsTo(QObject* component)
 
 QString TfrmBase::GetUserGroups(const QString& userCode)
 {
-    TQorAdoQry q(GetSharedConnection());
-    q.SQL << QStringLiteral("select UGrpCode") << QStringLiteral(" from XtUserSub")
-          << QStringLiteral(" where StaffCode=:UserCode");
-    q.Parameters.ParamByName(QStringLiteral("UserCode")).Value =
-        QVariant(userCode.isNull() ? QString(QLatin1String("")) : userCode);
-    q.OpenSized();
     QStringList quoted;
-    for (; !q.Eof(); q.Next()) quoted << QuotedStr(q.FieldByName(QStringLiteral("UGrpCode")).AsString());
+    for (const QString& group : PrnUserGroups(GetSharedConnection(), userCode)) quoted << QuotedStr(group);
     return quoted.join(QLatin1Char(','));
 }
