@@ -36,6 +36,15 @@ private:
     TClientDataSet* m_ds;
 };
 
+// Deletes the lines of saved condition number serialNo of the query type.
+void deleteSavedLines(TQorAdoQry& d, const QString& qryType, int serialNo)
+{
+    d.SQL << QStringLiteral("delete from txtQrySave ")
+          << QStringLiteral(" where QryType = '") + EscapeQuotes(qryType) + QStringLiteral("' ")
+          << QStringLiteral(" and serialno=") + QString::number(serialNo);
+    ExecChecked(d);
+}
+
 // A name for a new saved condition: not empty, no field name and no other saved condition's
 // name (a name equal to keptName, ignoring case, is not checked for that). Says why otherwise.
 bool nameAccepted(const QString& qryType, const QString& name, const QString& keptName)
@@ -385,11 +394,7 @@ bool TfrmQry::StoreRows(int serialNo, const QString& name, bool replace)
     try {
         DbTransaction t(c);
         if (replace) {
-            TQorAdoQry& d = query(qryTmpBDE);
-            d.SQL << QStringLiteral("delete from txtQrySave ")
-                  << QStringLiteral(" where QryType = '") + EscapeQuotes(QryType) + QStringLiteral("' ")
-                  << QStringLiteral(" and serialno=") + QString::number(serialNo);
-            ExecChecked(d);
+            deleteSavedLines(query(qryTmpBDE), QryType, serialNo);
         }
         if (serialNo == 0) {
             TQorAdoQry& m = query(qryTmpBDE);
@@ -479,11 +484,7 @@ void TfrmQry::btnDeleteClick(QObject*)
         return;
     }
     if (!AskYesNoDefaultNo(QStringLiteral("确认要删除该查询条件吗？"))) return;
-    TQorAdoQry& d = query(qryTmpBDE);
-    d.SQL << QStringLiteral("delete from txtQrySave ")
-          << QStringLiteral(" where QryType = '") + EscapeQuotes(QryType) + QStringLiteral("' ")
-          << QStringLiteral(" and serialno=") + QString::number(CurSerialNo);
-    ExecChecked(d);
+    deleteSavedLines(query(qryTmpBDE), QryType, CurSerialNo);
     btnDelAddClick(btnDelete);
     FillSavedList();
 }
