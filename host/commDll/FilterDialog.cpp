@@ -135,15 +135,19 @@ int TfrmFilter::addCondition()
     tblConditions->setCellWidget(row, 3, value);
     fillOperators(ops, !m_fields.isEmpty() && m_fields.first().numeric);
     auto refresh = [this] { guard([this] { refreshExpression(); }, this); };
-    connect(field, &QComboBox::currentIndexChanged, this, [this, field, ops, refresh](int i) {
-        fillOperators(ops, i >= 0 && i < m_fields.size() && m_fields[i].numeric);
-        refresh();
+    connect(field, &QComboBox::currentIndexChanged, this, [this, ops](int i) {
+        guard([&] {
+            fillOperators(ops, i >= 0 && i < m_fields.size() && m_fields[i].numeric);
+            refreshExpression();
+        }, this);
     });
     connect(join, &QComboBox::currentIndexChanged, this, refresh);
-    connect(ops, &QComboBox::currentIndexChanged, this, [this, ops, value, refresh] {
-        const OpInfo* o = opInfo(ops->currentData().toInt());
-        value->setEnabled(!o || o->needsValue);
-        refresh();
+    connect(ops, &QComboBox::currentIndexChanged, this, [this, ops, value] {
+        guard([&] {
+            const OpInfo* o = opInfo(ops->currentData().toInt());
+            value->setEnabled(!o || o->needsValue);
+            refreshExpression();
+        }, this);
     });
     connect(value, &QLineEdit::textChanged, this, refresh);
     renameRows();
