@@ -83,10 +83,7 @@ void MaskGridColumns(TDBGridEh* grid, const QStringList& maskedNames)
     TDBGridColumnsEh* cols = grid->Columns();
     for (int i = 0; i < cols->Count(); ++i) {
         TColumnEh* c = cols->Items(i);
-        bool listed = false;
-        for (const QString& n : fieldNames)
-            if (n.compare(c->FieldName(), Qt::CaseInsensitive) == 0) listed = true;
-        if (!listed) continue;
+        if (!fieldNames.contains(c->FieldName(), Qt::CaseInsensitive)) continue;
         c->Footers()->Clear();
         TColumnFooterEh* f = c->Footer();
         f->setValueType(fvtNon);

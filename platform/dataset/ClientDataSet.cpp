@@ -24,13 +24,6 @@ QStringList splitFieldList(const QString& s)
     return out;
 }
 
-bool containsName(const QStringList& l, const QString& n)
-{
-    for (const QString& s : l)
-        if (s.compare(n, Qt::CaseInsensitive) == 0) return true;
-    return false;
-}
-
 // Text of a value for a string column.
 std::string variantText(const QVariant& v)
 {
@@ -672,9 +665,9 @@ void TClientDataSet::rebuildView(int keepPhys)
             TField* f = FindField(fields[k]);
             if (!f || f->m_col < 0) throw DatasetError(QStringLiteral("%1：索引字段“%2”不存在").arg(objectName(), fields[k]));
             Column& c = m_store->cols[size_t(f->m_col)];
-            const bool caseIns = (idx->Options & ixCaseInsensitive) || containsName(ci, fields[k]);
+            const bool caseIns = (idx->Options & ixCaseInsensitive) || ci.contains(fields[k], Qt::CaseInsensitive);
             ensureRanks(c, caseIns);
-            const bool d = (idx->Options & ixDescending) || containsName(desc, fields[k]);
+            const bool d = (idx->Options & ixDescending) || desc.contains(fields[k], Qt::CaseInsensitive);
             countingPass(order, c, d);
         }
     }
