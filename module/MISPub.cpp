@@ -136,12 +136,19 @@ int ExecChecked(TADOQuery& q)
 
 // --- organisation list ----------------------------------------------------------------------
 
+namespace {
+// Codes compared as the server does: without regard to case, trailing blanks ignored.
+bool sameCode(QString a, QString b)
+{
+    while (a.endsWith(QLatin1Char(' '))) a.chop(1);
+    while (b.endsWith(QLatin1Char(' '))) b.chop(1);
+    return a.compare(b, Qt::CaseInsensitive) == 0;
+}
+} // namespace
+
 bool IsAdminUser(const QString& userCode)
 {
-    // The server compares without regard to case and ignores trailing blanks.
-    QString code = userCode;
-    while (code.endsWith(QLatin1Char(' '))) code.chop(1);
-    return code.compare(QLatin1String("QVW"), Qt::CaseInsensitive) == 0;
+    return sameCode(userCode, QStringLiteral("QVW"));
 }
 
 QString OrgListFilter(int kind)
@@ -205,16 +212,9 @@ bool HasFunctionRight(const QString& funCode, const QString& staffCode, const QS
     q.OpenSized();
     if (q.Eof()) return false;
     if (optCode.isEmpty()) return true;
-    // Codes are compared as the server does: without regard to case, trailing blanks ignored.
-    auto same = [](QString a, const QString& b) {
-        while (a.endsWith(QLatin1Char(' '))) a.chop(1);
-        QString bb = b;
-        while (bb.endsWith(QLatin1Char(' '))) bb.chop(1);
-        return a.compare(bb, Qt::CaseInsensitive) == 0;
-    };
     while (!q.Eof()) {
-        if (same(q.FieldByName(QStringLiteral("FunCode")).AsString(), funCode) &&
-            same(q.FieldByName(QStringLiteral("OptCode")).AsString(), optCode))
+        if (sameCode(q.FieldByName(QStringLiteral("FunCode")).AsString(), funCode) &&
+            sameCode(q.FieldByName(QStringLiteral("OptCode")).AsString(), optCode))
             return true;
         q.Next();
     }
