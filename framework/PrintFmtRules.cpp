@@ -364,9 +364,8 @@ int ReadPrnDefault(TADOConnection* c, const QString& prnCode, const QString& use
     return -1;
 }
 
-namespace {
-void forgetDefault(TADOConnection* c, const QString& prnCode, const QString& userCode,
-                   const QString& stationId)
+void ForgetPrnDefault(TADOConnection* c, const QString& prnCode, const QString& userCode,
+                      const QString& stationId)
 {
     TQorAdoQry q(c);
     q.SQL << QStringLiteral("Delete from tXtPrnDefault ")
@@ -377,20 +376,13 @@ void forgetDefault(TADOConnection* c, const QString& prnCode, const QString& use
     bind(q, "WorkStation", text(stationId));
     exec(q);
 }
-} // namespace
-
-void ForgetPrnDefault(TADOConnection* c, const QString& prnCode, const QString& userCode,
-                      const QString& stationId)
-{
-    forgetDefault(c, prnCode, userCode, stationId);
-}
 
 void StorePrnDefault(TADOConnection* c, const QString& prnCode, int serialNo,
                      const QString& userCode, const QString& stationId)
 {
     // A failed insert must not leave the user without the previous default.
     DbTransaction tx(c);
-    forgetDefault(c, prnCode, userCode, stationId);
+    ForgetPrnDefault(c, prnCode, userCode, stationId);
     TQorAdoQry q(c);
     q.SQL << QStringLiteral("Insert into tXtPrnDefault(PrnCode,SerialNo,UserCode,WorkStation) ")
           << QStringLiteral("values(:PrnCode,:SerialNo,:UserCode,:WorkStation) ");
