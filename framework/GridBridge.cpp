@@ -3,6 +3,7 @@
 #include "framework/SharedUtils.h"
 #include "host/PubProcDll/PubProcDll.h"
 #include "host/commDll/CommDllApi.h"
+#include "module/MISPub.h"
 #include "module/ModuleState.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/grid/DBGridEh.h"
@@ -27,14 +28,6 @@ QString& folderOverride()
     return f;
 }
 
-QString moduleFolder()
-{
-    Dl_info info{};
-    if (dladdr(reinterpret_cast<void*>(&ShowLocateDialog), &info) && info.dli_fname)
-        return QFileInfo(QString::fromLocal8Bit(info.dli_fname)).absolutePath();
-    return QCoreApplication::applicationDirPath();
-}
-
 // RTLD_NODELETE: the release below only drops the reference; code of a library that still backs
 // an open window or a callback stays mapped.
 void* loadLibrary(const char* file)
@@ -43,7 +36,7 @@ void* loadLibrary(const char* file)
     const QString over = folderOverride();
     if (!over.isEmpty())
         return dlopen(QFile::encodeName(QDir(over).filePath(QString::fromLatin1(file))).constData(), flags);
-    void* h = dlopen(QFile::encodeName(QDir(moduleFolder()).filePath(QString::fromLatin1(file))).constData(), flags);
+    void* h = dlopen(QFile::encodeName(QDir(ModuleFolder()).filePath(QString::fromLatin1(file))).constData(), flags);
     if (!h) h = dlopen(file, flags);
     return h;
 }

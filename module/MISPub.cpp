@@ -30,7 +30,9 @@ void*& connLibrary()
     return h;
 }
 
-QString moduleFolder()
+} // namespace
+
+QString ModuleFolder()
 {
     Dl_info info{};
     if (dladdr(reinterpret_cast<void*>(&GetSharedConnection), &info) && info.dli_fname)
@@ -38,11 +40,9 @@ QString moduleFolder()
     return QCoreApplication::applicationDirPath();
 }
 
-} // namespace
-
 QString SharedConnectionLibraryPath()
 {
-    return QDir(moduleFolder()).filePath(QString::fromLatin1(kConnLibrary));
+    return QDir(ModuleFolder()).filePath(QString::fromLatin1(kConnLibrary));
 }
 
 TADOConnection* GetSharedConnection()

@@ -13,6 +13,9 @@ class QWidget;
 // entry is missing. The library is looked for beside the module first, then on the default
 // search path; once loaded it stays loaded.
 TADOConnection* GetSharedConnection();
+
+// The folder of the module library: host libraries are looked up there first.
+QString ModuleFolder();
 // The file the connection library is loaded from beside the module (for messages and tests).
 QString SharedConnectionLibraryPath();
 
