@@ -407,3 +407,12 @@ TEST_F(GridBridgeTest, TheBusyFlagRefusesAPrintStartedFromWithinAPrint)
 }
 
 } // namespace
+
+TEST_F(GridBridgeTest, TheShippedPrintLibraryReportsItsMissingFormatEntries)
+{
+    GridBridge::setLibraryFolder(QStringLiteral(QOR_BIN_DIR));
+    PrintFormat(db.get(), 1, QStringLiteral("1"), QStringLiteral("TryOut"), 7, &ds);
+    PrintFormatBill(db.get(), 3, QStringLiteral("1"), QStringLiteral("TryOut"), 7, &ds);
+    const QString link = QStringLiteral("函数连接错误！");
+    EXPECT_EQ(messages(), (QStringList{link, link}));
+}
