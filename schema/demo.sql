@@ -43,6 +43,7 @@ INSERT INTO Staffs (StaffCode, StaffName) VALUES
     ('QVW',  '系统管理员'),
     ('1001', '王芳'),
     ('1002', '李明'),
+    ('1003', '周华'),
     ('2001', '张丽'),
     ('3001', '刘静'),
     ('3002', '陈敏'),
@@ -64,6 +65,7 @@ INSERT INTO XtUserSub (StaffCode, UGrpCode) VALUES
     ('QVW',  '02'),
     ('1001', '02'),
     ('1002', '04'),
+    ('1003', '05'),
     ('2001', '03'),
     ('3001', '01'),
     ('3002', '01'),
@@ -83,6 +85,7 @@ INSERT INTO UserOrg (StaffCode, OrgCode) VALUES
     ('1001', '0102'),
     ('1001', '0103'),
     ('1001', '0301'),
+    ('1003', '0101'),
     ('2001', '0101'),
     ('3001', '0101'),
     ('3002', '0101'),
@@ -122,7 +125,8 @@ INSERT INTO xtFuncItem (FunCode, OptCode, OptName) VALUES
     ('030102', '04', '查询');
 
 -- Head office (02): everything. Shop (03): the register list, query and print on the report,
--- quantities but not costs, no print-format design. Query staff (04): query only.
+-- quantities but not costs, no print-format design. Query staff (04): query only. Sales staff
+-- (05): add and edit trials, but neither query, print nor export.
 INSERT INTO XtRightFunc (UGrpCode, FunCode, OptCode) VALUES
     ('02', '080101', '01'),
     ('02', '080101', '02'),
@@ -151,7 +155,9 @@ INSERT INTO XtRightFunc (UGrpCode, FunCode, OptCode) VALUES
     ('03', '080103', '04'),
     ('03', 'OP07',   'OP07'),
     ('04', '080101', '04'),
-    ('04', '080102', '04');
+    ('04', '080102', '04'),
+    ('05', '080101', '01'),
+    ('05', '080101', '02');
 
 -- Under product type "10" the register list is restricted to queries.
 INSERT INTO tMGMdFunction (funcode, isCtrl) VALUES
