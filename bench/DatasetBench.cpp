@@ -2,7 +2,7 @@
 // ways of doing the same. Run: bench_DatasetBench (QOR_BENCH_TRIALS, QOR_BENCH_DB to choose).
 #include "bench/DatasetBenchData.h"
 
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "platform/dataset/DataSetProvider.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/dataset/Store.h"

@@ -3,7 +3,7 @@
 #include "ui_SetCalcFld.h"
 
 #include "framework/SharedUtils.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
 #include "module/Guarded.h"
 #include "module/MISPub.h"

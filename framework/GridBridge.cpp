@@ -1,8 +1,8 @@
 #include "framework/GridBridge.h"
 
 #include "framework/SharedUtils.h"
-#include "host/PubProcDll/PubProcDll.h"
-#include "host/commDll/CommDllApi.h"
+#include "host/include/PubProcDll.h"
+#include "host/include/CommDllApi.h"
 #include "module/MISPub.h"
 #include "module/ModuleState.h"
 #include "platform/dataset/ClientDataSet.h"

@@ -1,6 +1,6 @@
 #include "framework/SharedUtils.h"
 
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 #include "platform/text/Gbk.h"
 
 #include <QApplication>

@@ -2,9 +2,9 @@
 
 #include "framework/PrintFmtRules.h"
 #include "framework/SharedUtils.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "module/MISPub.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
@@ -21,6 +21,7 @@
 #include <QPointer>
 #include <QPushButton>
 #include <QShowEvent>
+#include <QStringView>
 #include <QTextEdit>
 
 #include <exception>
@@ -83,6 +84,94 @@ bool isMultiLineText(QWidget* w, QWidget* window)
     return false;
 }
 
+// The standard action set in resource order: where the form keeps the action, its name,
+// category, caption, hint, image index (-1: none), shortcut (0: none), Tag, flags and handler.
+enum ActionFlag { Hidden = 1, Checkable = 2 };
+
+struct StandardAction {
+    QAction* TfrmBase::*slot;
+    const char* name;
+    const char* category;
+    QStringView caption;
+    QStringView hint;
+    int image;
+    int shortcut;
+    int tag;
+    int flags;
+    void (TfrmBase::*handler)(QObject*);
+};
+
+const StandardAction kStandardActions[] = {
+    {&TfrmBase::actConvert, "actConvert", "File", u"数据格式转化(&R)", u"数据格式转化", -1, 0, 1, 0,
+     &TfrmBase::actConvertExecute},
+    {&TfrmBase::actConvertToExcel, "actConvertToExcel", "File", u"Excel文件格式(&E)...", u"Excel文件格式", -1, 0, 0, 0,
+     &TfrmBase::actConvertToExcelExecute},
+    {&TfrmBase::actConvertToText, "actConvertToText", "File", u"文本格式(&T)...", u"文本格式", -1, 0, 0, 0,
+     &TfrmBase::actConvertToTextExecute},
+    {&TfrmBase::actConvertToHtml, "actConvertToHtml", "File", u"HTML格式(&P)...", u"HTML格式", -1, 0, 0, 0,
+     &TfrmBase::actConvertToHtmlExecute},
+    {&TfrmBase::actConvertToOther, "actConvertToOther", "File", u"其它格式(&O)...", u"其它格式", -1, 0, 0, 0,
+     &TfrmBase::actConvertToOtherExecute},
+    {&TfrmBase::actPrnFmtDesign, "actPrnFmtDesign", "File", u"打印格式设置(&D)...", u"打印格式设置", -1, 0, 0, 0,
+     &TfrmBase::actPrnFmtDesignExecute},
+    {&TfrmBase::actPreview, "actPreview", "File", u"打印预览(&V)...", u"打印预览", 0, 0, 0, 0,
+     &TfrmBase::actPreviewExecute},
+    {&TfrmBase::actPrint, "actPrint", "File", u"打印(&P)", u"打印", 1, (Qt::CTRL | Qt::Key_P).toCombined(), 0, 0,
+     &TfrmBase::actPrintExecute},
+    {&TfrmBase::actAdd, "actAdd", "Operate", u"增加(&A)", u"增加", 3, Qt::Key_F1, 0, 0,
+     &TfrmBase::actAddExecute},
+    {&TfrmBase::actEdit, "actEdit", "Operate", u"修改(&E)", u"修改", 4, Qt::Key_F2, 0, 0,
+     &TfrmBase::actEditExecute},
+    {&TfrmBase::actDelete, "actDelete", "Operate", u"删除(&D)", u"删除", 5, Qt::Key_F3, 0, 0,
+     &TfrmBase::actDeleteExecute},
+    {&TfrmBase::actSave, "actSave", "Operate", u"保存(&S)", u"保存", 6, Qt::Key_F4, 0, 0,
+     &TfrmBase::actSaveExecute},
+    {&TfrmBase::actCancel, "actCancel", "Operate", u"取消(&C)", u"取消", 7, Qt::Key_Escape, 0, 0,
+     &TfrmBase::actCancelExecute},
+    {&TfrmBase::actFirst, "actFirst", "Operate", u"首条(&F)", u"首条", 8, 0, 0, 0,
+     &TfrmBase::actFirstExecute},
+    {&TfrmBase::actPrior, "actPrior", "Operate", u"上条(&P)", u"上条", 9, 0, 0, 0,
+     &TfrmBase::actPriorExecute},
+    {&TfrmBase::actNext, "actNext", "Operate", u"下条(&N)", u"下条", 10, 0, 0, 0,
+     &TfrmBase::actNextExecute},
+    {&TfrmBase::actLast, "actLast", "Operate", u"末条(&L)", u"末条", 11, 0, 0, 0,
+     &TfrmBase::actLastExecute},
+    {&TfrmBase::actColumn, "actColumn", "Operate", u"选择列(&M)...", u"选择列", 12, 0, 0, 0,
+     &TfrmBase::actColumnExecute},
+    {&TfrmBase::actSort, "actSort", "Operate", u"排序(&O)...", u"排序", 13, 0, 0, 0,
+     &TfrmBase::actSortExecute},
+    {&TfrmBase::actQuery, "actQuery", "Operate", u"查询条件(&Q)...", u"查询条件", 14, 0, 0, 0,
+     &TfrmBase::actQueryExecute},
+    {&TfrmBase::actFilt, "actFilt", "Operate", u"过滤(&T)...", u"过滤", 15, 0, 0, 0,
+     &TfrmBase::actFiltExecute},
+    {&TfrmBase::actFind, "actFind", "Operate", u"定位(&G)...", u"定位", 16, 0, 0, 0,
+     &TfrmBase::actFindExecute},
+    {&TfrmBase::actClose, "actClose", "File", u"关闭(&X)", u"关闭", 2, 0, 1, 0,
+     &TfrmBase::actCloseExecute},
+    {&TfrmBase::actCheck, "actCheck", "Assess", u"审核", u"", 22, 0, 0, 0,
+     &TfrmBase::actCheckExecute},
+    {&TfrmBase::actApply, "actApply", "Assess", u"申请", u"", -1, 0, 0, Hidden,
+     &TfrmBase::actApplyExecute},
+    {&TfrmBase::actAssess, "actAssess", "Assess", u"审批", u"", -1, 0, 0, Hidden,
+     &TfrmBase::actAssessExecute},
+    {&TfrmBase::actAccount, "actAccount", "Assess", u"入账", u"", 23, 0, 0, 0,
+     &TfrmBase::actAccountExecute},
+    {&TfrmBase::actFormat, "actFormat", "Operate", u"列格式(&T)...", u"列格式", -1, 0, 0, 0,
+     &TfrmBase::actFormatExecute},
+    {&TfrmBase::actGraph, "actGraph", "Operate", u"图形(&G)...", u"图形", 17, 0, 0, 0,
+     &TfrmBase::actGraphExecute},
+    {&TfrmBase::actDetail, "actDetail", "Operate", u"详细(&I)...", u"详细", 18, 0, 0, 0,
+     &TfrmBase::actDetailExecute},
+    {&TfrmBase::actRefresh, "actRefresh", "Operate", u"刷新(&R)", u"刷新", 19, Qt::Key_F5, 0, 0,
+     &TfrmBase::actRefreshExecute},
+    {&TfrmBase::ActPrintDgrd, "ActPrintDgrd", "Operate", u"所见即所得", u"", -1, 0, 100, Checkable,
+     &TfrmBase::ActPrintDgrdExecute},
+    {&TfrmBase::ActPreviewDgrd, "ActPreviewDgrd", "Operate", u"所见即所得", u"", -1, 0, 100, Checkable,
+     &TfrmBase::ActPreviewDgrdExecute},
+    {&TfrmBase::ActSetCalc, "ActSetCalc", "Operate", u"自定义列(&U)...", u"", 21, 0, 0, 0,
+     &TfrmBase::ActSetCalcExecute},
+};
+
 } // namespace
 
 int actionTag(const QObject* a) { return a ? a->property("Tag").toInt() : 0; }
@@ -112,84 +201,18 @@ TfrmBase::TfrmBase(QWidget* parent) : QDialog(parent)
     f.setPointSize(9);
     setFont(f);
 
-    using B = TfrmBase;
-    const QKeySequence none;
-    actConvert = addFormAction("actConvert", "File", QStringLiteral("数据格式转化(&R)"),
-                               QStringLiteral("数据格式转化"), -1, none, 1, &B::actConvertExecute);
-    actConvertToExcel = addFormAction("actConvertToExcel", "File", QStringLiteral("Excel文件格式(&E)..."),
-                                      QStringLiteral("Excel文件格式"), -1, none, 0, &B::actConvertToExcelExecute);
-    actConvertToText = addFormAction("actConvertToText", "File", QStringLiteral("文本格式(&T)..."),
-                                     QStringLiteral("文本格式"), -1, none, 0, &B::actConvertToTextExecute);
-    actConvertToHtml = addFormAction("actConvertToHtml", "File", QStringLiteral("HTML格式(&P)..."),
-                                     QStringLiteral("HTML格式"), -1, none, 0, &B::actConvertToHtmlExecute);
-    actConvertToOther = addFormAction("actConvertToOther", "File", QStringLiteral("其它格式(&O)..."),
-                                      QStringLiteral("其它格式"), -1, none, 0, &B::actConvertToOtherExecute);
-    actPrnFmtDesign = addFormAction("actPrnFmtDesign", "File", QStringLiteral("打印格式设置(&D)..."),
-                                    QStringLiteral("打印格式设置"), -1, none, 0, &B::actPrnFmtDesignExecute);
-    actPreview = addFormAction("actPreview", "File", QStringLiteral("打印预览(&V)..."),
-                               QStringLiteral("打印预览"), 0, none, 0, &B::actPreviewExecute);
-    actPrint = addFormAction("actPrint", "File", QStringLiteral("打印(&P)"), QStringLiteral("打印"), 1,
-                             QKeySequence(Qt::CTRL | Qt::Key_P), 0, &B::actPrintExecute);
-    actAdd = addFormAction("actAdd", "Operate", QStringLiteral("增加(&A)"), QStringLiteral("增加"), 3,
-                           QKeySequence(Qt::Key_F1), 0, &B::actAddExecute);
-    actEdit = addFormAction("actEdit", "Operate", QStringLiteral("修改(&E)"), QStringLiteral("修改"), 4,
-                            QKeySequence(Qt::Key_F2), 0, &B::actEditExecute);
-    actDelete = addFormAction("actDelete", "Operate", QStringLiteral("删除(&D)"), QStringLiteral("删除"), 5,
-                              QKeySequence(Qt::Key_F3), 0, &B::actDeleteExecute);
-    actSave = addFormAction("actSave", "Operate", QStringLiteral("保存(&S)"), QStringLiteral("保存"), 6,
-                            QKeySequence(Qt::Key_F4), 0, &B::actSaveExecute);
-    actCancel = addFormAction("actCancel", "Operate", QStringLiteral("取消(&C)"), QStringLiteral("取消"), 7,
-                              QKeySequence(Qt::Key_Escape), 0, &B::actCancelExecute);
-    actFirst = addFormAction("actFirst", "Operate", QStringLiteral("首条(&F)"), QStringLiteral("首条"), 8,
-                             none, 0, &B::actFirstExecute);
-    actPrior = addFormAction("actPrior", "Operate", QStringLiteral("上条(&P)"), QStringLiteral("上条"), 9,
-                             none, 0, &B::actPriorExecute);
-    actNext = addFormAction("actNext", "Operate", QStringLiteral("下条(&N)"), QStringLiteral("下条"), 10,
-                            none, 0, &B::actNextExecute);
-    actLast = addFormAction("actLast", "Operate", QStringLiteral("末条(&L)"), QStringLiteral("末条"), 11,
-                            none, 0, &B::actLastExecute);
-    actColumn = addFormAction("actColumn", "Operate", QStringLiteral("选择列(&M)..."),
-                              QStringLiteral("选择列"), 12, none, 0, &B::actColumnExecute);
-    actSort = addFormAction("actSort", "Operate", QStringLiteral("排序(&O)..."), QStringLiteral("排序"), 13,
-                            none, 0, &B::actSortExecute);
-    actQuery = addFormAction("actQuery", "Operate", QStringLiteral("查询条件(&Q)..."),
-                             QStringLiteral("查询条件"), 14, none, 0, &B::actQueryExecute);
-    actFilt = addFormAction("actFilt", "Operate", QStringLiteral("过滤(&T)..."), QStringLiteral("过滤"), 15,
-                            none, 0, &B::actFiltExecute);
-    actFind = addFormAction("actFind", "Operate", QStringLiteral("定位(&G)..."), QStringLiteral("定位"), 16,
-                            none, 0, &B::actFindExecute);
-    actClose = addFormAction("actClose", "File", QStringLiteral("关闭(&X)"), QStringLiteral("关闭"), 2,
-                             none, 1, &B::actCloseExecute);
-    actCheck = addFormAction("actCheck", "Assess", QStringLiteral("审核"), QString(), 22, none, 0,
-                             &B::actCheckExecute);
-    actApply = addFormAction("actApply", "Assess", QStringLiteral("申请"), QString(), -1, none, 0,
-                             &B::actApplyExecute);
-    actAssess = addFormAction("actAssess", "Assess", QStringLiteral("审批"), QString(), -1, none, 0,
-                              &B::actAssessExecute);
-    actAccount = addFormAction("actAccount", "Assess", QStringLiteral("入账"), QString(), 23, none, 0,
-                               &B::actAccountExecute);
-    actFormat = addFormAction("actFormat", "Operate", QStringLiteral("列格式(&T)..."),
-                              QStringLiteral("列格式"), -1, none, 0, &B::actFormatExecute);
-    actGraph = addFormAction("actGraph", "Operate", QStringLiteral("图形(&G)..."), QStringLiteral("图形"), 17,
-                             none, 0, &B::actGraphExecute);
-    actDetail = addFormAction("actDetail", "Operate", QStringLiteral("详细(&I)..."), QStringLiteral("详细"),
-                              18, none, 0, &B::actDetailExecute);
-    actRefresh = addFormAction("actRefresh", "Operate", QStringLiteral("刷新(&R)"), QStringLiteral("刷新"),
-                               19, QKeySequence(Qt::Key_F5), 0, &B::actRefreshExecute);
-    ActPrintDgrd = addFormAction("ActPrintDgrd", "Operate", QStringLiteral("所见即所得"), QString(), -1,
-                                 none, 100, &B::ActPrintDgrdExecute);
-    ActPreviewDgrd = addFormAction("ActPreviewDgrd", "Operate", QStringLiteral("所见即所得"), QString(),
-                                   -1, none, 100, &B::ActPreviewDgrdExecute);
-    ActSetCalc = addFormAction("ActSetCalc", "Operate", QStringLiteral("自定义列(&U)..."), QString(), 21,
-                               none, 0, &B::ActSetCalcExecute);
-
-    actApply->setEnabled(false);
-    actApply->setVisible(false);
-    actAssess->setEnabled(false);
-    actAssess->setVisible(false);
-    // The basic-format actions carry the tick of the menus' first entry.
-    ActPrintDgrd->setCheckable(true);
-    ActPreviewDgrd->setCheckable(true);
+    for (const StandardAction& s : kStandardActions) {
+        QAction* a = addFormAction(s.name, s.category, s.caption.toString(), s.hint.toString(), s.image,
+                                   s.shortcut ? QKeySequence(s.shortcut) : QKeySequence(), s.tag,
+                                   s.handler);
+        if (s.flags & Hidden) {
+            a->setEnabled(false);
+            a->setVisible(false);
+        }
+        // The basic-format actions carry the tick of the menus' first entry.
+        if (s.flags & Checkable) a->setCheckable(true);
+        this->*s.slot = a;
+    }
 
     DropDownPrint = makeFormatMenu("DropDownPrint", "mnuPrintDgrd", ActPrintDgrd);
     mnuPrintDgrd = DropDownPrint->actions().value(0);
@@ -258,7 +281,7 @@ QMenu* TfrmBase::makeFormatMenu(const char* name, const char* entryName, QAction
 
 // --- create, show, activate, close ------------------------------------------------------------
 
-void TfrmBase::FormCreate(QObject* sender)
+void TfrmBase::FormCreate(QObject*)
 {
     Closing = false;
     OrgListKind = 0;
@@ -276,7 +299,7 @@ void TfrmBase::FormCreate(QObject* sender)
     AddSplitText(&CostFields, QString::fromLatin1(kCostFieldText), QLatin1Char(','));
 }
 
-void TfrmBase::FormShow(QObject* sender)
+void TfrmBase::FormShow(QObject*)
 {
     // 1. Actions with Tag 0 start disabled; the concrete form enables them from rights and data.
     QList<QObject*> owned;
@@ -329,7 +352,7 @@ void TfrmBase::FormActivate()
     HandlePendingParam(param);
 }
 
-void TfrmBase::FormClose(QObject* sender, TCloseAction& action)
+void TfrmBase::FormClose(QObject*, TCloseAction& action)
 {
     delete CalcFieldDefs;
     CalcFieldDefs = nullptr;
@@ -337,7 +360,7 @@ void TfrmBase::FormClose(QObject* sender, TCloseAction& action)
     action = caFree;
 }
 
-void TfrmBase::actCloseExecute(QObject* sender) { close(); }
+void TfrmBase::actCloseExecute(QObject*) { close(); }
 
 void TfrmBase::showEvent(QShowEvent* e)
 {
@@ -420,22 +443,22 @@ namespace {
 TClientDataSet* sourceDataSet(TDataSource* s) { return s ? s->DataSet() : nullptr; }
 }
 
-void TfrmBase::actFirstExecute(QObject* sender)
+void TfrmBase::actFirstExecute(QObject*)
 {
     if (TClientDataSet* ds = sourceDataSet(RecordActionSource)) ds->First();
 }
 
-void TfrmBase::actPriorExecute(QObject* sender)
+void TfrmBase::actPriorExecute(QObject*)
 {
     if (TClientDataSet* ds = sourceDataSet(RecordActionSource)) ds->Prior();
 }
 
-void TfrmBase::actNextExecute(QObject* sender)
+void TfrmBase::actNextExecute(QObject*)
 {
     if (TClientDataSet* ds = sourceDataSet(RecordActionSource)) ds->Next();
 }
 
-void TfrmBase::actLastExecute(QObject* sender)
+void TfrmBase::actLastExecute(QObject*)
 {
     if (TClientDataSet* ds = sourceDataSet(RecordActionSource)) ds->Last();
 }

@@ -1,6 +1,6 @@
 #include "framework/URightCtl.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
 #include "platform/ui/Guard.h"
 

@@ -4,10 +4,11 @@
 // with the form's Tag when the form closes.
 #pragma once
 
-#include "module/ModuleState.h"
-
 class QApplication;
 class QWidget;
+
+// The host's procedure called once with the form's Tag when a list form closes.
+using CloseNotifier = void (*)(int tag);
 
 #define TRYOUT_EXPORT __attribute__((visibility("default")))
 

@@ -1,6 +1,6 @@
 #include "module/ErrLog.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "platform/sys/Clock.h"
 #include "platform/sys/Registry.h"
 #include "platform/text/Gbk.h"

@@ -1,8 +1,7 @@
 #include "module/MISPub.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
-#include "platform/text/Gbk.h"
 #include "platform/ui/Guard.h"
 
 #include <QApplication>
@@ -64,29 +63,6 @@ void TQorAdoQry::OpenSized()
 {
     FixParamSizes(*this);
     Open();
-}
-
-int NeededParamSize(const QVariant& v)
-{
-    if (v.isNull()) return -1;
-    switch (v.typeId()) {
-    case QMetaType::QString: {
-        const QString s = v.toString();
-        return s.isEmpty() ? -1 : Gbk::byteLength(s);
-    }
-    case QMetaType::QByteArray: return int(v.toByteArray().size());
-    case QMetaType::QVariantList: return int(v.toList().size());
-    case QMetaType::QStringList: return int(v.toStringList().size());
-    default: return 16;
-    }
-}
-
-void FixParamSizes(TADOQuery& q)
-{
-    for (DbParam& p : q.Parameters.items()) {
-        const int need = NeededParamSize(p.Value);
-        if (p.Size == 0 || p.Size < need) p.Size = need;
-    }
 }
 
 namespace {

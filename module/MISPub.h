@@ -28,12 +28,6 @@ public:
     void OpenSized();
 };
 
-// The size a parameter needs for its value: null -1, empty string -1, a string its GBK
-// bytes, a list or byte array its element count, anything else 16.
-int NeededParamSize(const QVariant& value);
-// Sizes each parameter to its value; the declared size only grows.
-void FixParamSizes(TADOQuery& q);
-
 // Executes; fails exactly when the provider reports a failure, with the first error's message.
 // Informational records go to the error log. Returns the affected-row count.
 int ExecChecked(TADOQuery& q);

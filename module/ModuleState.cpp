@@ -1,6 +1,6 @@
 #include "module/ModuleState.h"
 
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 #include "platform/ui/Guard.h"
 
 #include <QApplication>

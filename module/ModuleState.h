@@ -1,14 +1,14 @@
 // Module-wide state, one instance per loaded library.
 #pragma once
 
+#include "module/EntryPoints.h"
+
 #include <QPointer>
 #include <QString>
 #include <QWidget>
 
 class QApplication;
 
-// The host's procedure called once with the form's Tag when a list form closes.
-using CloseNotifier = void (*)(int tag);
 
 namespace ModuleState {
 // The module's print setting, handed to the format-printing service and used as PrnType.

@@ -1,6 +1,6 @@
 #include "query/PubQuery.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/MISPub.h"
 
 #include <QComboBox>

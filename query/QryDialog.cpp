@@ -1,7 +1,7 @@
 #include "query/QryDialog.h"
 
 #include "framework/SharedUtils.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/MISPub.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"

@@ -2,7 +2,7 @@
 
 #include "framework/GridBridge.h"
 #include "framework/SharedUtils.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
 #include "module/Guarded.h"
 #include "module/MISPub.h"

@@ -1,2 +1,2 @@
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 QString UGetProductName_CH() { return QStringLiteral("零售管理系统"); }

@@ -1,4 +1,4 @@
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 
 #include "platform/db/Db.h"
 

@@ -1,5 +1,5 @@
 // libQorPubConn.so: hands the host's open connection to the module.
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 
 extern "C" __attribute__((visibility("default"))) TADOConnection* USysDbConn()
 {

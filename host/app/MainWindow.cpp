@@ -1,7 +1,7 @@
 #include "host/app/MainWindow.h"
 
-#include "host/Appres/Appres.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/Appres.h"
+#include "host/include/PubProcDll.h"
 #include "module/EntryPoints.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Prompter.h"

@@ -1,8 +1,8 @@
 // qorhost: the suite shell. Opens the database (the embedded demo database, created with the
 // demo data on first start, or an ODBC connection string), sets the session and shows the main
 // window with the suite's menu.
-#include "host/Appres/Appres.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/Appres.h"
+#include "host/include/PubProcDll.h"
 #include "host/app/MainWindow.h"
 #include "platform/db/Db.h"
 #include "platform/ui/Guard.h"

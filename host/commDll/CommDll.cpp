@@ -1,7 +1,7 @@
 // libcommDll.so: the suite's grid services. Every entry runs its work inside the guard, so that
 // no exception leaves the library: a failure shows its message and the entry gives its empty
 // result.
-#include "host/commDll/CommDllApi.h"
+#include "host/include/CommDllApi.h"
 
 #include "host/commDll/ColumnDialog.h"
 #include "host/commDll/ColumnLayouts.h"

@@ -1,6 +1,6 @@
 #include "host/commDll/CommDllCommon.h"
 
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 #include "platform/grid/DBGridEh.h"
 #include "platform/ui/Prompter.h"
 

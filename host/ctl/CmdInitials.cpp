@@ -1,6 +1,6 @@
 // qorctl initials: the pinyin initials of each line of standard input (UTF-8), one line each.
 #include "host/ctl/CtlCommands.h"
-#include "query/PyCode.h"
+#include "platform/text/Pinyin.h"
 
 #include <iostream>
 #include <string>

@@ -2,7 +2,6 @@
 // so that it is translated and checked exactly as the forms' statements are.
 #include "host/ctl/CtlCommands.h"
 
-#include "module/MISPub.h"
 #include "platform/db/Db.h"
 
 #include <QFileInfo>
@@ -113,7 +112,7 @@ int cmdSql(const QStringList& args)
 
     try {
         auto conn = odbc ? TADOConnection::openOdbc(target) : TADOConnection::openSqlite(target);
-        TQorAdoQry q(conn.get());
+        TADOQuery q(conn.get());
         q.SQL << sql;
         for (const auto& [name, value] : params) {
             const QRegularExpression named(QStringLiteral(":") + name + QStringLiteral("\\b"),
@@ -121,11 +120,12 @@ int cmdSql(const QStringList& args)
             if (!named.match(sql).hasMatch()) ctlErr(QStringLiteral("语句中没有参数 :") + name);
             q.Parameters.ParamByName(name).Value = value;
         }
+        FixParamSizes(q);
         if (!returnsRows(sql)) {
-            ctlOut(QString::number(ExecChecked(q)));
+            ctlOut(QString::number(q.ExecSQL()));
             return 0;
         }
-        q.OpenSized();
+        q.Open();
         DbCursor* c = q.cursor();
         QByteArray line;
         for (int i = 0; i < c->columnCount(); ++i) {

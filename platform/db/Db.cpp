@@ -2,12 +2,12 @@
 
 #include "platform/db/DbBackend.h"
 #include "platform/db/TsqlTranslator.h"
+#include "platform/text/Gbk.h"
 
 #include <QHash>
 
 DbError::DbError(const QString& message, int nativeCode, const QString& sqlState)
-    : std::runtime_error(message.toStdString()), m_message(message), m_native(nativeCode),
-      m_state(sqlState) {}
+    : QorError(message), m_native(nativeCode), m_state(sqlState) {}
 
 bool DbError::isUniqueViolation() const
 {
@@ -355,3 +355,26 @@ QString EscapeQuotes(const QString& s)
 }
 
 QString QuotedStr(const QString& s) { return QLatin1Char('\'') + EscapeQuotes(s) + QLatin1Char('\''); }
+
+int NeededParamSize(const QVariant& v)
+{
+    if (v.isNull()) return -1;
+    switch (v.typeId()) {
+    case QMetaType::QString: {
+        const QString s = v.toString();
+        return s.isEmpty() ? -1 : Gbk::byteLength(s);
+    }
+    case QMetaType::QByteArray: return int(v.toByteArray().size());
+    case QMetaType::QVariantList: return int(v.toList().size());
+    case QMetaType::QStringList: return int(v.toStringList().size());
+    default: return 16;
+    }
+}
+
+void FixParamSizes(TADOQuery& q)
+{
+    for (DbParam& p : q.Parameters.items()) {
+        const int need = NeededParamSize(p.Value);
+        if (p.Size == 0 || p.Size < need) p.Size = need;
+    }
+}

@@ -3,6 +3,8 @@
 // translated (TsqlTranslator) before they are prepared.
 #pragma once
 
+#include "platform/sys/QorError.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -14,17 +16,15 @@
 enum class Dialect { SqlServer, SQLite };
 
 // A failure of the provider (or of the layer itself, e.g. no connection). what() is UTF-8.
-class DbError : public std::runtime_error {
+class DbError : public QorError {
 public:
     explicit DbError(const QString& message, int nativeCode = 0, const QString& sqlState = {});
-    QString message() const { return m_message; }
     int nativeCode() const { return m_native; }
     QString sqlState() const { return m_state; }
     // A unique-key or primary-key violation (SQLite constraint, SQL Server 2627/2601).
     bool isUniqueViolation() const;
 
 private:
-    QString m_message;
     int m_native;
     QString m_state;
 };
@@ -199,3 +199,9 @@ private:
 // The one quoting helper for values written between single quotes: doubles every quote.
 QString QuotedStr(const QString& s); // with the surrounding quotes
 QString EscapeQuotes(const QString& s); // quotes doubled, no surrounding quotes
+
+// The size a parameter needs for its value: null -1, empty string -1, a string its GBK
+// bytes, a list or byte array its element count, anything else 16.
+int NeededParamSize(const QVariant& value);
+// Sizes each parameter to its value; the declared size only grows.
+void FixParamSizes(TADOQuery& q);

@@ -69,18 +69,3 @@ int runModal(QDialog* dlg);
 using ModalHook = std::function<int(QDialog*)>;
 void setModalHook(ModalHook hook); // empty hook restores exec()
 
-// The set of input dialogs a test has queued: a scripted prompter that records every call.
-class ScriptedPrompter : public Prompter {
-public:
-    ScriptedPrompter() { install(this); }
-    ~ScriptedPrompter() override { install(nullptr); }
-    PromptAnswer ask(const PromptCall& call, QWidget* parent, QPrinter* printer) override;
-    void push(PromptAnswer a) { m_queue.push_back(std::move(a)); }
-    void pushButton(int button) { push(PromptAnswer{button, true, {}}); }
-    void pushText(const QString& t, bool accepted = true) { push(PromptAnswer{MsgResult::OK, accepted, t}); }
-    std::vector<PromptCall> calls;
-    QStringList texts() const;
-
-private:
-    std::vector<PromptAnswer> m_queue;
-};

@@ -2,9 +2,9 @@
 // it, the fragment computed by the database, and the grid columns.
 #include "calc/CalcEngine.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "platform/dataset/DataSetProvider.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"

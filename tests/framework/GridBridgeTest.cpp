@@ -2,8 +2,8 @@
 // scripted texts, and the grid printing through the print component.
 #include "framework/GridBridge.h"
 
-#include "host/Appres/Appres.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/Appres.h"
+#include "host/include/PubProcDll.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/grid/DBGridEh.h"

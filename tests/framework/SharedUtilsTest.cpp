@@ -1,6 +1,6 @@
 // Message boxes, the input dialog and the text and file helpers.
 #include "framework/SharedUtils.h"
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 #include "platform/text/Gbk.h"
 #include "tests/support/TestSupport.h"
 

@@ -2,7 +2,7 @@
 // record actions, Enter as Tab, the pending parameter and the linked-function procedure.
 #include "framework/UBase.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/grid/DBGridEh.h"

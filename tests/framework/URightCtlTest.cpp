@@ -1,7 +1,7 @@
 // Function rights through TRightCtl, on the demo database (the host's connection).
 #include "framework/URightCtl.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "tests/support/TestSupport.h"
 
 #include <gtest/gtest.h>

@@ -1,7 +1,7 @@
 // The reference host: session loading, the host libraries' answers, and qorhost started as a
 // program (embedded demo database created on first start, screenshot, missing functions).
-#include "host/Appres/Appres.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/Appres.h"
+#include "host/include/PubProcDll.h"
 #include "tests/support/TestSupport.h"
 
 #include <QDir>

@@ -1,6 +1,6 @@
 // The error log: record format, GBK with CR LF, size limit from the registry file, rotation and
 // the fall-back folders.
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
 #include "platform/sys/Registry.h"
 #include "platform/text/Gbk.h"

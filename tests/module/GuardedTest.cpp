@@ -1,6 +1,6 @@
 // Handlers connected through guarded() and library entries through guardEntry() never let an
 // exception out; the error box shows its message under the product name.
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 #include "module/Guarded.h"
 #include "tests/support/TestSupport.h"
 

@@ -1,6 +1,6 @@
 // Query component helpers, the shared connection, the organisation list and the rights test on
 // the demo database.
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
 #include "module/MISPub.h"
 #include "platform/text/Gbk.h"

@@ -1,5 +1,5 @@
 // The module-wide slots of the entry points.
-#include "host/Appres/Appres.h"
+#include "host/include/Appres.h"
 #include "module/ModuleState.h"
 #include "platform/ui/Guard.h"
 

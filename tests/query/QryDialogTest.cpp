@@ -1,6 +1,6 @@
 #include "query/QryDialog.h"
 
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/grid/DBGridEh.h"
 #include "query/PubQuery.h"

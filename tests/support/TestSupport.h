@@ -3,6 +3,7 @@
 
 #include "platform/db/Db.h"
 #include "platform/ui/Prompter.h"
+#include "tests/support/ScriptedPrompter.h"
 
 #include <gtest/gtest.h>
 #include <QString>

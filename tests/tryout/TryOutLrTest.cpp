@@ -2,7 +2,7 @@
 // look-up dialogs of libcommDll.so answered through the modal hook; checked against the rows of
 // TryOutBK, the messages shown and the boxes.
 #include "framework/GridBridge.h"
-#include "host/PubProcDll/PubProcDll.h"
+#include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
 #include "platform/sys/Clock.h"
 #include "platform/text/Gbk.h"

@@ -1,5 +1,5 @@
 // Display patterns of numeric fields and the masking of field texts.
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/FormatFloat.h"
 

@@ -1,6 +1,6 @@
 // Columns that follow the dataset, footer kinds, the footer strip, colours, hints, Enter as Tab,
 // refused edits, and the sort handler's edge cases.
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/grid/DBGridEh.h"

@@ -1,6 +1,6 @@
 // The data grid over the in-memory dataset: titles, footers, sort markers with the sort index,
 // masking, the link between grid and cursor, and pick-list editing.
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/grid/DBGridEh.h"

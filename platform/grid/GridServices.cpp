@@ -1,4 +1,4 @@
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"

@@ -1,0 +1,3 @@
+#include "platform/sys/QorError.h"
+
+QorError::QorError(const QString& message) : std::runtime_error(message.toStdString()), m_message(message) {}
