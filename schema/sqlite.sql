@@ -170,6 +170,16 @@ CREATE TABLE tXtRightPrn (
     PRIMARY KEY (PrnType, PrnCode, SerialNo, UGrpCode)
 );
 
+-- Layouts of the print formats, kept by the print service (libcommPrint.so): one JSON text (UTF-8)
+-- per print type, form key and format number, shared by every workstation.
+CREATE TABLE tXtPrnLayout (
+    PrnType  VARCHAR(2)  COLLATE NOCASE NOT NULL,
+    PrnCode  VARCHAR(20) COLLATE NOCASE NOT NULL,
+    SerialNo INTEGER NOT NULL,
+    Layout   BLOB NOT NULL,
+    PRIMARY KEY (PrnType, PrnCode, SerialNo)
+);
+
 -- Shared copies of per-form settings files (the chart settings: FMTTYPE ".COL").
 CREATE TABLE TXTMYCLMDEFAULT (
     FMTNAME VARCHAR(40) COLLATE NOCASE NOT NULL,
