@@ -1,8 +1,15 @@
 #include "platform/text/Gbk.h"
 
+#include <QComboBox>
+#include <QLineEdit>
+#include <QStringList>
+#include <QToolTip>
+
 #include <iconv.h>
 #include <cerrno>
 #include <mutex>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -58,7 +65,18 @@ namespace Gbk {
 QByteArray encode(const QString& s, bool* ok)
 {
     if (s.isEmpty()) { if (ok) *ok = true; return {}; }
-    return run(toGbk(), s.toUtf8(), QByteArray("??"), 0, ok);
+    // A lone surrogate would reach the converter as '?', which GBK stores: it is a character GBK
+    // has no code for, like the replacement character that stands for it here.
+    QString text = s;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        if (!text[i].isSurrogate()) continue;
+        if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+            ++i;
+            continue;
+        }
+        text[i] = QChar(QChar::ReplacementCharacter);
+    }
+    return run(toGbk(), text.toUtf8(), QByteArray("??"), 0, ok);
 }
 
 QString decode(const QByteArray& bytes)
@@ -98,17 +116,157 @@ QString leftBytes(const QString& s, int maxBytes)
 
 } // namespace Gbk
 
-GbkLengthValidator::GbkLengthValidator(int maxBytes, QObject* parent, bool digitsOnly)
-    : QValidator(parent), m_max(maxBytes), m_digits(digitsOnly) {}
+namespace {
 
-QValidator::State GbkLengthValidator::validate(QString& input, int&) const
+// A character of a one-line box that stands for a blank: line and paragraph breaks, tabs and
+// other control characters, and blanks GBK has no code for (the no-break space).
+bool becomesBlank(char32_t c)
 {
+    const QChar::Category cat = QChar::category(c);
+    if (cat == QChar::Other_Control || cat == QChar::Separator_Line || cat == QChar::Separator_Paragraph)
+        return true;
+    return cat == QChar::Separator_Space && c != U' ' && !Gbk::canEncode(QString::fromUcs4(&c, 1));
+}
+
+struct Repair {
+    QString text;       // the piece as it may be stored
+    QString refused;    // the characters left out, in the system's quoting
+};
+
+// What a one-line box keeps of a typed or pasted piece: composed characters (a letter typed
+// with a separate accent is one GBK character), blanks for breaks and controls, without the
+// characters GBK cannot store.
+Repair repairPiece(const QString& piece)
+{
+    Repair r;
+    QString in = piece.normalized(QString::NormalizationForm_C);
+    in.replace(QLatin1String("\r\n"), QLatin1String(" "));
+    QStringList named;
+    for (qsizetype i = 0; i < in.size();) {
+        const bool pair = in[i].isHighSurrogate() && i + 1 < in.size() && in[i + 1].isLowSurrogate();
+        const qsizetype len = pair ? 2 : 1;
+        const QString ch = in.mid(i, len);
+        const char32_t c = pair ? QChar::surrogateToUcs4(in[i], in[i + 1]) : in[i].unicode();
+        i += len;
+        if (becomesBlank(c)) {
+            r.text += QLatin1Char(' ');
+        } else if (Gbk::canEncode(ch)) {
+            r.text += ch;
+        } else {
+            const QString code = QString::number(uint(c), 16).toUpper().rightJustified(4, QLatin1Char('0'));
+            // A lone surrogate cannot be shown; its code says what it was.
+            const QString shown = QChar::isSurrogate(c) ? QString() : ch;
+            const QString item = u"“"_s + shown + u"”(U+"_s + code + u")"_s;
+            if (!named.contains(item)) named << item;
+        }
+    }
+    r.refused = named.join(u"、"_s);
+    return r;
+}
+
+} // namespace
+
+GbkLengthValidator::GbkLengthValidator(int maxBytes, QObject* parent, bool digitsOnly)
+    : QValidator(parent), m_max(maxBytes), m_digits(digitsOnly)
+{
+    if (QLineEdit* e = edit()) m_last = e->text();
+}
+
+QString GbkLengthValidator::tooLongText(int maxBytes)
+{
+    return u"输入内容已达到最大长度（%1字节）。"_s.arg(maxBytes);
+}
+
+QString GbkLengthValidator::cutText(int maxBytes)
+{
+    return u"输入内容超过最大长度（%1字节），已截去超出的部分。"_s.arg(maxBytes);
+}
+
+QString GbkLengthValidator::cannotStoreText(const QString& characters)
+{
+    return u"字符%1无法保存，未输入。"_s.arg(characters);
+}
+
+QLineEdit* GbkLengthValidator::edit() const
+{
+    if (auto* e = qobject_cast<QLineEdit*>(parent())) return e;
+    if (auto* c = qobject_cast<QComboBox*>(parent())) return c->lineEdit();
+    return nullptr;
+}
+
+void GbkLengthValidator::tell(const QString& message) const
+{
+    Q_EMIT refused(message);
+    QLineEdit* e = edit();
+    if (!e) return;
+    // A tip at the box: a message box here would open inside the box's own edit.
+    QToolTip::showText(e->mapToGlobal(QPoint(0, e->height())), message, e);
+}
+
+QValidator::State GbkLengthValidator::validate(QString& input, int& pos) const
+{
+    const QLineEdit* box = edit();
+    // The box marks a change the user made as modified; text set by the program is not, and it
+    // is judged without being changed.
+    const bool userEdit = box && box->isModified();
+    if (!userEdit || input == m_last) {
+        if (m_digits) {
+            for (QChar c : input)
+                if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
+        }
+        bool ok = true;
+        const bool fits = Gbk::encode(input, &ok).size() <= m_max;
+        m_last = input;
+        return ok && fits ? Acceptable : Intermediate;
+    }
+
+    // The changed piece: what lies between the part before it and the part after it that the
+    // text shares with the text before the edit. The cursor stands at the end of the piece.
+    const QString& old = m_last;
+    qsizetype suffix = 0;
+    if (pos >= 0 && pos <= input.size() && input.size() - pos <= old.size()
+        && old.endsWith(QStringView(input).mid(pos)))
+        suffix = input.size() - pos;
+    else
+        while (suffix < old.size() && suffix < input.size()
+               && old[old.size() - 1 - suffix] == input[input.size() - 1 - suffix])
+            ++suffix;
+    qsizetype prefix = 0;
+    const qsizetype prefixRoom = std::min(old.size(), input.size()) - suffix;
+    while (prefix < prefixRoom && old[prefix] == input[prefix]) ++prefix;
+    // Never split a surrogate pair between the kept parts and the piece.
+    if (prefix > 0 && input[prefix - 1].isHighSurrogate()) --prefix;
+    if (suffix > 0 && input[input.size() - suffix].isLowSurrogate()) --suffix;
+    const QString before = input.left(prefix);
+    const QString after = input.right(suffix);
+    const QString piece = input.mid(prefix, input.size() - prefix - suffix);
+
+    if (piece.isEmpty()) { // a deletion: what is left may still be too long (a loaded value)
+        m_last = input;
+        bool ok = true;
+        return Gbk::encode(input, &ok).size() <= m_max && ok ? Acceptable : Intermediate;
+    }
+
+    const Repair repaired = repairPiece(piece);
     if (m_digits) {
-        for (QChar c : input)
+        for (QChar c : repaired.text)
             if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
     }
+    QStringList told;
+    if (!repaired.refused.isEmpty()) told << cannotStoreText(repaired.refused);
+
+    const int room = m_max - Gbk::byteLength(before) - Gbk::byteLength(after);
+    QString kept = repaired.text;
+    if (Gbk::byteLength(kept) > room) {
+        kept = Gbk::leftBytes(kept, room);
+        told << (kept.isEmpty() ? tooLongText(m_max) : cutText(m_max));
+    }
+    if (!told.isEmpty()) tell(told.join(QLatin1Char('\n')));
+    if (kept.isEmpty()) return Invalid; // nothing of the piece is stored: the box stays as it was
+
+    input = before + kept + after;
+    pos = int(before.size() + kept.size());
+    m_last = input;
     bool ok = true;
-    QByteArray b = Gbk::encode(input, &ok);
-    if (!ok) return Invalid;
-    return b.size() <= m_max ? Acceptable : Invalid;
+    return Gbk::encode(input, &ok).size() <= m_max && ok ? Acceptable : Intermediate;
 }
