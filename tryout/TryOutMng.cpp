@@ -6,7 +6,7 @@
 #include "framework/SharedUtils.h"
 #include "host/include/PubProcDll.h"
 #include "module/ErrLog.h"
-#include "module/GridServices.h"
+#include "platform/grid/GridServices.h"
 #include "module/MISPub.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSetProvider.h"
