@@ -1,4 +1,4 @@
-// qorctl init-db FILE [--demo] [--trials N]
+// qorctl init-db FILE [--demo] [--trials N [--seed S]]
 #include "host/ctl/CtlCommands.h"
 
 #include "platform/db/Db.h"
@@ -19,6 +19,7 @@ int cmdInitDb(const QStringList& args)
     QString file;
     bool demo = false;
     qint64 trials = 0;
+    quint64 seed = 1;
     for (int i = 0; i < args.size(); ++i) {
         const QString& a = args[i];
         if (a == QLatin1String("--demo")) {
@@ -30,6 +31,13 @@ int cmdInitDb(const QStringList& args)
                 ctlErr(QStringLiteral("--trials 需要 0 到 100000000 之间的整数"));
                 return 2;
             }
+        } else if (a == QLatin1String("--seed")) {
+            bool ok = false;
+            seed = i + 1 < args.size() ? args[++i].toULongLong(&ok) : 0;
+            if (!ok) {
+                ctlErr(QStringLiteral("--seed 需要一个非负整数"));
+                return 2;
+            }
         } else if (a.startsWith(QLatin1String("--")) || !file.isEmpty()) {
             ctlErr(QStringLiteral("无法识别的参数：") + a);
             return 2;
@@ -38,7 +46,7 @@ int cmdInitDb(const QStringList& args)
         }
     }
     if (file.isEmpty()) {
-        ctlErr(QStringLiteral("用法：qorctl init-db FILE [--demo] [--trials N]"));
+        ctlErr(QStringLiteral("用法：qorctl init-db FILE [--demo] [--trials N [--seed S]]"));
         return 2;
     }
     if (QFileInfo::exists(file)) {
@@ -52,7 +60,7 @@ int cmdInitDb(const QStringList& args)
         auto conn = TADOConnection::openSqlite(file);
         Schema::createDatabase(*conn, demo);
         const qint64 created = timer.elapsed();
-        if (trials > 0) Schema::generateTrials(*conn, int(trials));
+        if (trials > 0) Schema::generateTrials(*conn, int(trials), seed);
         const qint64 total = timer.elapsed();
         conn.reset();
         ctlOut(QStringLiteral("已建立数据库 %1%2，用时 %3 秒")

@@ -4,7 +4,7 @@
 
 #include <QStringList>
 
-// qorctl init-db FILE [--demo] [--trials N]
+// qorctl init-db FILE [--demo] [--trials N [--seed S]]
 int cmdInitDb(const QStringList& args);
 // qorctl sql FILE "T-SQL" [Name=value ...]
 int cmdSql(const QStringList& args);

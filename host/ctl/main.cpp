@@ -27,7 +27,8 @@ static void usage()
     ctlErr(QStringLiteral(
         "用法：\n"
         "  qorctl init-db FILE [--demo] [--trials N]   建立嵌入式数据库（--demo 含演示数据，\n"
-        "                                              --trials 生成 N 条试用记录及对应的领用单）\n"
+        "                                              --trials 生成 N 条试用记录及对应的领用单，\n"
+        "                                              --seed S 选择生成的数据（同一 S 结果相同））\n"
         "  qorctl sql FILE \"T-SQL\" [Name=value ...]    执行一条语句，输出表头和以制表符分隔的行，\n"
         "                                              或受影响的行数；FILE 也可以是 ODBC 连接串\n"
         "  qorctl initials < FILE                      每行输出该行的拼音首字母"));
