@@ -2,6 +2,7 @@
 
 #include "module/MISPub.h"
 #include "module/ModuleState.h"
+#include "platform/text/Gbk.h"
 
 #include <QHash>
 
@@ -79,6 +80,8 @@ QString PrnFmtProblemText(PrnFmtProblem p)
     case PrnFmtProblem::NameMissing: return QStringLiteral("必须输入打印格式名称！");
     case PrnFmtProblem::NameHasSemicolon:
         return QStringLiteral("打印格式名称不允许包含字符 \";\" ！");
+    case PrnFmtProblem::NameTooLong: return QStringLiteral("打印格式名称不能超过40个字节！");
+    case PrnFmtProblem::RemarkTooLong: return QStringLiteral("备注不能超过40个字节！");
     case PrnFmtProblem::DuplicateSerial: return QStringLiteral("已经存在同序号的打印格式！");
     case PrnFmtProblem::FormatMissing: return QStringLiteral("当前打印格式已不存在！");
     }
@@ -99,6 +102,8 @@ PrnFmtProblem CheckPrnName(const QString& name)
     const QString s = name.trimmed();
     if (s.isEmpty()) return PrnFmtProblem::NameMissing;
     if (s.contains(QLatin1Char(';'))) return PrnFmtProblem::NameHasSemicolon;
+    // The boxes cut what is typed; a name that came from elsewhere is refused here, not cut.
+    if (Gbk::byteLength(s) > PrnNameMaxBytes) return PrnFmtProblem::NameTooLong;
     return PrnFmtProblem::None;
 }
 
@@ -137,6 +142,9 @@ PrnFmtProblem SavePrnFormat(TADOConnection* c, const PrnFmtSave& s)
     DbTransaction tx(c);
     const PrnFmtProblem problem =
         ValidatePrnFormat(c, s.prnCode, s.adding, s.currentSerial, s.serialText, s.name);
+    if ((problem == PrnFmtProblem::None || problem == PrnFmtProblem::DuplicateSerial) &&
+        Gbk::byteLength(s.remark.trimmed()) > PrnRemarkMaxBytes)
+        return PrnFmtProblem::RemarkTooLong;
     if (problem != PrnFmtProblem::None) return problem;
     const int serial = *ParsePrnSerialNo(s.serialText);
 

@@ -46,6 +46,8 @@ enum class PrnFmtProblem {
     SerialMissing,    // empty, not only digits, or too long
     NameMissing,
     NameHasSemicolon,
+    NameTooLong,      // more GBK bytes than the column holds
+    RemarkTooLong,
     DuplicateSerial,
     FormatMissing     // the edited format is no longer stored
 };
@@ -54,7 +56,7 @@ QString PrnFmtProblemText(PrnFmtProblem p);
 
 // The serial number typed: trimmed, 1 to PrnSerialMaxDigits digits; nullopt otherwise.
 std::optional<int> ParsePrnSerialNo(const QString& text);
-// Name rule: not empty when trimmed, no ";".
+// Name rule: not empty when trimmed, no ";", at most PrnNameMaxBytes GBK bytes.
 PrnFmtProblem CheckPrnName(const QString& name);
 // A format with this number exists for the form (print type "1").
 bool PrnSerialExists(TADOConnection* c, const QString& prnCode, int serialNo);
@@ -78,7 +80,8 @@ struct PrnFmtSave {
     QString ver;           // the current edition, written to VER
     QString userCode;      // the editing user
 };
-// Validates, then inserts or updates the format (VER := the current edition, texts trimmed)
+// Validates (the remark's width after the name rules, before the duplicate check), then inserts
+// or updates the format (VER := the current edition, texts trimmed)
 // and grants it to the editor's groups, all in one transaction. Returns the first problem (and
 // writes nothing) or None.
 PrnFmtProblem SavePrnFormat(TADOConnection* c, const PrnFmtSave& s);

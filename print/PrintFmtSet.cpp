@@ -97,8 +97,13 @@ void TfrmPrintFmtSet::actSaveExecute(QObject* sender)
         return;
     case PrnFmtProblem::NameMissing:
     case PrnFmtProblem::NameHasSemicolon:
+    case PrnFmtProblem::NameTooLong:
         ShowWarningMsg(PrnFmtProblemText(problem));
         FocusControl(edtPrnName);
+        return;
+    case PrnFmtProblem::RemarkTooLong:
+        ShowWarningMsg(PrnFmtProblemText(problem));
+        FocusControl(edtRemark);
         return;
     case PrnFmtProblem::FormatMissing:
         // Deleted at another station meanwhile: nothing was written.

@@ -110,10 +110,10 @@ QTreeWidgetItem* TfrmPrintRight::addNode(QTreeWidgetItem* parent, const QString&
     const QIcon selected = treeImage(kImageSelected);
     for (const QSize& s : selected.availableSizes()) icon.addPixmap(selected.pixmap(s), QIcon::Selected);
     item->setIcon(0, icon);
-    if (checkable) {
-        item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
-        item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
-    }
+    // Only group nodes carry a check box (a tree item offers one by default).
+    item->setFlags(checkable ? Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemIsUserCheckable
+                             : Qt::ItemIsEnabled | Qt::ItemIsSelectable);
+    if (checkable) item->setCheckState(0, checked ? Qt::Checked : Qt::Unchecked);
     return item;
 }
 
