@@ -6,12 +6,15 @@
 
 #include <QList>
 #include <QPair>
+#include <QPoint>
+#include <QRect>
 #include <QString>
 
+class QEvent;
 class QFrame;
+class QKeyEvent;
 class QLabel;
-class QMouseEvent;
-class QPaintEvent;
+class QResizeEvent;
 class QWidget;
 class TDBGridEh;
 
@@ -42,6 +45,7 @@ public:
     explicit TfrmQorDetail(QWidget* parent = nullptr);
     ~TfrmQorDetail() override;
 
+    void FormCreate(QObject* sender) override;
     void FormShow(QObject* sender) override;
     void FormClose(QObject* sender, TCloseAction& action) override;
 
@@ -71,13 +75,17 @@ public:
     QLabel* lblLink[MaxLinks];
 
 protected:
-    void paintEvent(QPaintEvent* e) override;
     bool eventFilter(QObject* o, QEvent* e) override;
     void keyPressEvent(QKeyEvent* e) override;
     void resizeEvent(QResizeEvent* e) override;
 
 private:
-    void layoutEdges();
+    void layoutParts();
+    // The part of the panel a link label lives on closes it; the label itself runs the link.
+    bool linkEvent(int index, QEvent* e);
+    bool closingClickEvent(QWidget* part, QEvent* e);
+
+    bool m_shortened = false;
 
     QString m_extra;
     QList<TDetailField> m_fields;

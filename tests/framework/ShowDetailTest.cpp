@@ -55,7 +55,7 @@ protected:
         HostTest::SetUp();
         linkCalls.clear();
         host = new QWidget;
-        host->resize(760, 420);
+        host->resize(800, 480);
         auto* lay = new QVBoxLayout(host);
         grid = new TDBGridEh(host);
         lay->addWidget(grid);
@@ -74,7 +74,7 @@ protected:
     void fill(const QStringList& captions, const QList<QStringList>& rows)
     {
         for (int i = 0; i < captions.size(); ++i)
-            ds->addField(u"F"_s + QString::number(i + 1), ftString, 60);
+            ds->addField(u"F"_s + QString::number(i + 1), ftString, 20);
         ds->CreateDataSet();
         for (const QStringList& r : rows) {
             ds->Append();
