@@ -180,10 +180,10 @@ void TfrmPrnDesigner::buildControls()
     tblColumns->setSelectionMode(QAbstractItemView::SingleSelection);
     tblColumns->verticalHeader()->setVisible(false);
     tblColumns->horizontalHeader()->setSectionResizeMode(ColCaption, QHeaderView::Stretch);
-    tblColumns->setColumnWidth(ColField, 150);
-    tblColumns->setColumnWidth(ColWidth, 90);
-    tblColumns->setColumnWidth(ColAlign, 70);
-    tblColumns->setColumnWidth(ColFormat, 80);
+    tblColumns->setColumnWidth(ColField, 130);
+    tblColumns->setColumnWidth(ColWidth, 76);
+    tblColumns->setColumnWidth(ColAlign, 68);
+    tblColumns->setColumnWidth(ColFormat, 72);
     tblColumns->setColumnWidth(ColFooter, 60);
     btnUp = new QPushButton(u"上移(&U)"_s);
     btnUp->setObjectName(u"btnUp"_s);
