@@ -31,6 +31,7 @@ static void usage()
         "                                              --seed S 选择生成的数据（同一 S 结果相同））\n"
         "  qorctl sql FILE \"T-SQL\" [Name=value ...]    执行一条语句，输出表头和以制表符分隔的行，\n"
         "                                              或受影响的行数；FILE 也可以是 ODBC 连接串\n"
+        "  qorctl check-db FILE | --odbc \"连接串\"      列出本模块读写的表和列，指出缺少的和类型不对的\n"
         "  qorctl initials < FILE                      每行输出该行的拼音首字母"));
 }
 
@@ -50,6 +51,7 @@ int main(int argc, char** argv)
     try {
         if (command == QLatin1String("init-db")) return cmdInitDb(args);
         if (command == QLatin1String("sql")) return cmdSql(args);
+        if (command == QLatin1String("check-db")) return cmdCheckDb(args);
         if (command == QLatin1String("help") || command == QLatin1String("--help")) {
             usage();
             return 0;

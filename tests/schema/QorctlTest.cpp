@@ -135,3 +135,28 @@ TEST_F(Qorctl, FailuresPrintTheProvidersMessageAndExitNonZero)
 
     EXPECT_EQ(sql(QStringLiteral("select 1"), {QStringLiteral("not a parameter")}).exitCode, 2);
 }
+
+TEST_F(Qorctl, CheckDbPassesACompleteDatabaseAndNamesWhatIsMissingOrMistyped)
+{
+    const CtlRun ok = qorctl({QStringLiteral("check-db"), file});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+    for (const char* table : {"TryOutBK", "DrawForm", "DrawDetail", "SubShop", "Goods", "tXtPrnFormat", "XtLinkFunc"})
+        EXPECT_TRUE(ok.out.contains(QStringLiteral("表 %1：正常").arg(QLatin1String(table)))) << table;
+    // The module creates its own field table; not having it yet is no fault.
+    EXPECT_TRUE(ok.out.contains(QStringLiteral("tXtQryField 不存在")));
+
+    ASSERT_EQ(sql(QStringLiteral("drop table XtLinkFunc")).exitCode, 0);
+    ASSERT_EQ(sql(QStringLiteral("alter table Goods drop column Spec")).exitCode, 0);
+    ASSERT_EQ(sql(QStringLiteral("drop table XtUserGrp")).exitCode, 0);
+    ASSERT_EQ(sql(QStringLiteral("create table XtUserGrp (UGrpCode int, UGrpName varchar(20))")).exitCode, 0);
+    const CtlRun bad = qorctl({QStringLiteral("check-db"), file});
+    EXPECT_EQ(bad.exitCode, 1);
+    EXPECT_TRUE(bad.out.contains(QStringLiteral("缺少表 XtLinkFunc"))) << bad.out.toStdString();
+    EXPECT_TRUE(bad.out.contains(QStringLiteral("缺少列 Spec")));
+    EXPECT_TRUE(bad.out.contains(QStringLiteral("列 UGrpCode 的类型为 int（整数），应为文本"), Qt::CaseInsensitive));
+    EXPECT_FALSE(bad.out.contains(QStringLiteral("表 XtUserGrp：正常")));
+    EXPECT_TRUE(bad.err.contains(QStringLiteral("发现 3 处问题")));
+
+    EXPECT_EQ(qorctl({QStringLiteral("check-db")}).exitCode, 2);
+    EXPECT_EQ(qorctl({QStringLiteral("check-db"), testTempDir() + QStringLiteral("/none.db")}).exitCode, 1);
+}
