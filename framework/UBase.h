@@ -99,44 +99,44 @@ public:
     // --- handlers (virtual, as descendants override them) ------------------------------------
     virtual void FormShow(QObject* sender);
     virtual void FormClose(QObject* sender, TCloseAction& action);
-    virtual void actConvertExecute(QObject* sender) {}
-    virtual void actConvertToExcelExecute(QObject* sender) {}
-    virtual void actConvertToTextExecute(QObject* sender) {}
-    virtual void actConvertToHtmlExecute(QObject* sender) {}
-    virtual void actConvertToOtherExecute(QObject* sender) {}
-    virtual void actPrnFmtDesignExecute(QObject* sender) {}
-    virtual void actPreviewExecute(QObject* sender) {}
-    virtual void actPrintExecute(QObject* sender) {}
+    virtual void actConvertExecute(QObject*) {}
+    virtual void actConvertToExcelExecute(QObject*) {}
+    virtual void actConvertToTextExecute(QObject*) {}
+    virtual void actConvertToHtmlExecute(QObject*) {}
+    virtual void actConvertToOtherExecute(QObject*) {}
+    virtual void actPrnFmtDesignExecute(QObject*) {}
+    virtual void actPreviewExecute(QObject*) {}
+    virtual void actPrintExecute(QObject*) {}
     virtual void actCloseExecute(QObject* sender);
-    virtual void actAddExecute(QObject* sender) {}
-    virtual void actEditExecute(QObject* sender) {}
-    virtual void actDeleteExecute(QObject* sender) {}
-    virtual void actSaveExecute(QObject* sender) {}
-    virtual void actCancelExecute(QObject* sender) {}
+    virtual void actAddExecute(QObject*) {}
+    virtual void actEditExecute(QObject*) {}
+    virtual void actDeleteExecute(QObject*) {}
+    virtual void actSaveExecute(QObject*) {}
+    virtual void actCancelExecute(QObject*) {}
     virtual void actFirstExecute(QObject* sender);
     virtual void actPriorExecute(QObject* sender);
     virtual void actNextExecute(QObject* sender);
     virtual void actLastExecute(QObject* sender);
-    virtual void actColumnExecute(QObject* sender) {}
-    virtual void actSortExecute(QObject* sender) {}
-    virtual void actQueryExecute(QObject* sender) {}
-    virtual void actFiltExecute(QObject* sender) {}
-    virtual void actFindExecute(QObject* sender) {}
-    virtual void actCheckExecute(QObject* sender) {}
-    virtual void actApplyExecute(QObject* sender) {}
-    virtual void actAssessExecute(QObject* sender) {}
-    virtual void actAccountExecute(QObject* sender) {}
-    virtual void actFormatExecute(QObject* sender) {}
-    virtual void actRefreshExecute(QObject* sender) {}
-    virtual void actDetailExecute(QObject* sender) {}
-    virtual void actGraphExecute(QObject* sender) {}
+    virtual void actColumnExecute(QObject*) {}
+    virtual void actSortExecute(QObject*) {}
+    virtual void actQueryExecute(QObject*) {}
+    virtual void actFiltExecute(QObject*) {}
+    virtual void actFindExecute(QObject*) {}
+    virtual void actCheckExecute(QObject*) {}
+    virtual void actApplyExecute(QObject*) {}
+    virtual void actAssessExecute(QObject*) {}
+    virtual void actAccountExecute(QObject*) {}
+    virtual void actFormatExecute(QObject*) {}
+    virtual void actRefreshExecute(QObject*) {}
+    virtual void actDetailExecute(QObject*) {}
+    virtual void actGraphExecute(QObject*) {}
     virtual void ActPrintDgrdExecute(QObject* sender);
     virtual void ActPreviewDgrdExecute(QObject* sender);
     virtual void DropDownPreviewPopup(QMenu* menu);
     virtual void FormCreate(QObject* sender);
-    virtual void ActSetCalcExecute(QObject* sender) {}
+    virtual void ActSetCalcExecute(QObject*) {}
     virtual void LoadData() {}
-    virtual void HandlePendingParam(const QString& param) {}
+    virtual void HandlePendingParam(const QString&) {}
     virtual void PrnFmtItemClick(QAction* entry);
     virtual void ApplyFieldRights();
     virtual void ApplyFieldRightsTo(QObject* component);

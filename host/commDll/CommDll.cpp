@@ -82,34 +82,34 @@ COMMDLL_API const char* xtShowFilter(QApplication* app, TDBGridEh* grid)
     return runText([&] { return RunFilterDialog(grid); });
 }
 
-COMMDLL_API void xtShowColumn(int mode, TADOConnection* conn, QApplication* app, TDBGridEh* grid,
-                              const char* layoutKey, const char* userCode, const char* edition)
+COMMDLL_API void xtShowColumn(int, TADOConnection* conn, QApplication* app, TDBGridEh* grid,
+                              const char* layoutKey, const char* userCode, const char*)
 {
     adopt(app);
     run([&] { RunColumnDialog(grid, conn, argText(layoutKey), argText(userCode)); });
 }
 
-COMMDLL_API void SaveDefaultColumns(int mode, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
+COMMDLL_API void SaveDefaultColumns(int, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
                                     const char* userCode)
 {
     layoutEntry(conn, grid, layoutKey, userCode, true, DefaultLayoutType);
 }
 
-COMMDLL_API void SaveCurrentColumns(int mode, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
+COMMDLL_API void SaveCurrentColumns(int, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
                                     const char* userCode)
 {
     layoutEntry(conn, grid, layoutKey, userCode, true, CurrentLayoutType);
 }
 
-COMMDLL_API void LoadCurrentColumns(int mode, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
+COMMDLL_API void LoadCurrentColumns(int, TADOConnection* conn, TDBGridEh* grid, const char* layoutKey,
                                     const char* userCode)
 {
     layoutEntry(conn, grid, layoutKey, userCode, false, CurrentLayoutType);
 }
 
 COMMDLL_API const char* xtShowSelectGrid(TADOConnection* conn, QApplication* app, const char* tableAndCondition,
-                                         const char* fieldList, const char* titleList, int reserved1,
-                                         unsigned gridColor, int reserved2, int reserved3)
+                                         const char* fieldList, const char* titleList, int,
+                                         unsigned gridColor, int, int)
 {
     adopt(app);
     return runText([&] {
@@ -121,8 +121,8 @@ COMMDLL_API const char* xtShowSelectGrid(TADOConnection* conn, QApplication* app
 
 COMMDLL_API const char* xtShowSelectGridMultiLine(TADOConnection* conn, QApplication* app,
                                                   const char* tableAndCondition, const char* fieldList,
-                                                  const char* titleList, int reserved1, int columnCount,
-                                                  unsigned gridColor, int reserved2)
+                                                  const char* titleList, int, int columnCount,
+                                                  unsigned gridColor, int)
 {
     adopt(app);
     return runText([&] {

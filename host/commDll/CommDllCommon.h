@@ -1,6 +1,8 @@
 // Helpers shared by the dialogs and exports of libcommDll.so.
 #pragma once
 
+#include "platform/sys/QorError.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -11,6 +13,12 @@ class TColumnEh;
 class TDBGridEh;
 
 namespace commdll {
+
+// A failure of an export or a dialog's input, with the message for the user.
+class CommDllError : public QorError {
+public:
+    using QorError::QorError;
+};
 
 // The window the library's dialogs and message boxes belong to.
 QWidget* dialogParent(TDBGridEh* grid);

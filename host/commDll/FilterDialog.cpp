@@ -16,7 +16,8 @@
 #include <QPushButton>
 #include <QTableWidget>
 #include <QVBoxLayout>
-#include <stdexcept>
+#include <cmath>
+#include <exception>
 
 namespace {
 
@@ -207,6 +208,26 @@ void TfrmFilter::setLine(int row, const QStringList& line)
     value->setText(line[3]);
 }
 
+namespace {
+
+// What the user types after "包含" or "开头是" is text: a "%" or "_" in it is that character, not
+// a wildcard. The pattern with its ESCAPE clause when it needs one.
+QString likePattern(const QString& before, const QString& typed, const QString& after)
+{
+    QString escaped;
+    escaped.reserve(typed.size() + 4);
+    bool special = false;
+    for (QChar c : typed) {
+        if (c == QLatin1Char('%') || c == QLatin1Char('_')) special = true;
+        if (c == QLatin1Char('\\') || c == QLatin1Char('%') || c == QLatin1Char('_')) escaped += QLatin1Char('\\');
+        escaped += c;
+    }
+    if (!special) return QuotedStr(before + typed + after);
+    return QuotedStr(before + escaped + after) + QStringLiteral(" ESCAPE '\\'");
+}
+
+} // namespace
+
 QString TfrmFilter::composeExpression() const
 {
     QString expr;
@@ -216,9 +237,9 @@ QString TfrmFilter::composeExpression() const
         const FieldInfo* fi = nullptr;
         for (const FieldInfo& f : m_fields)
             if (f.name == name) fi = &f;
-        if (!fi) throw std::runtime_error(QStringLiteral("第%1行没有选择字段！").arg(r + 1).toStdString());
+        if (!fi) throw commdll::CommDllError(QStringLiteral("第%1行没有选择字段！").arg(r + 1));
         const OpInfo* o = opInfo(line[2].toInt());
-        if (!o) throw std::runtime_error(QStringLiteral("第%1行没有选择条件！").arg(r + 1).toStdString());
+        if (!o) throw commdll::CommDllError(QStringLiteral("第%1行没有选择条件！").arg(r + 1));
         const QString f = QLatin1Char('[') + name + QLatin1Char(']');
         const QString v = line[3];
         QString value;
@@ -226,9 +247,10 @@ QString TfrmFilter::composeExpression() const
             if (fi->numeric) {
                 bool ok = false;
                 const double d = v.trimmed().toDouble(&ok);
-                if (!ok)
-                    throw std::runtime_error(
-                        QStringLiteral("“%1”的值应为数值！").arg(fi->caption).toStdString());
+                // "inf" and "nan" convert, but are no values a row can hold.
+                if (!ok || !std::isfinite(d))
+                    throw commdll::CommDllError(
+                        QStringLiteral("“%1”的值应为数值！").arg(fi->caption));
                 value = QString::number(d, 'g', 15);
             } else {
                 value = QuotedStr(v);
@@ -242,11 +264,13 @@ QString TfrmFilter::composeExpression() const
         case OpGe: cond = f + QStringLiteral(" >= ") + value; break;
         case OpLt: cond = f + QStringLiteral(" < ") + value; break;
         case OpLe: cond = f + QStringLiteral(" <= ") + value; break;
-        case OpContains: cond = f + QStringLiteral(" LIKE ") + QuotedStr(QLatin1Char('%') + v + QLatin1Char('%')); break;
-        case OpNotContains:
-            cond = f + QStringLiteral(" NOT LIKE ") + QuotedStr(QLatin1Char('%') + v + QLatin1Char('%'));
+        case OpContains:
+            cond = f + QStringLiteral(" LIKE ") + likePattern(QStringLiteral("%"), v, QStringLiteral("%"));
             break;
-        case OpStarts: cond = f + QStringLiteral(" LIKE ") + QuotedStr(v + QLatin1Char('%')); break;
+        case OpNotContains:
+            cond = f + QStringLiteral(" NOT LIKE ") + likePattern(QStringLiteral("%"), v, QStringLiteral("%"));
+            break;
+        case OpStarts: cond = f + QStringLiteral(" LIKE ") + likePattern(QString(), v, QStringLiteral("%")); break;
         case OpEmpty:
             cond = fi->numeric ? f + QStringLiteral(" IS NULL")
                                : f + QStringLiteral(" IS NULL OR ") + f + QStringLiteral(" = ''");

@@ -22,7 +22,7 @@ public:
     int addCondition();
     void deleteCondition(int row);
     int conditionCount() const;
-    // The expression of the lines as they stand; throws std::runtime_error with the message
+    // The expression of the lines as they stand; throws commdll::CommDllError with the message
     // for a line that cannot be composed.
     QString composeExpression() const;
 

@@ -11,7 +11,6 @@
 #include <QHash>
 #include <QSaveFile>
 
-#include <stdexcept>
 #include <xlsxwriter.h>
 
 namespace commdll {
@@ -127,7 +126,7 @@ void writeXlsx(const GridSnapshot& s, const QString& path, const QString& sheetN
 {
     const QByteArray file = path.toUtf8();
     lxw_workbook* wb = workbook_new(file.constData());
-    if (!wb) throw std::runtime_error(QStringLiteral("无法创建文件：%1").arg(path).toStdString());
+    if (!wb) throw CommDllError(QStringLiteral("无法创建文件：%1").arg(path));
     QByteArray sheet = sheetName.left(31).toUtf8();
     const bool sheetOk = !sheet.isEmpty() && workbook_validate_sheet_name(wb, sheet.constData()) == LXW_NO_ERROR;
     lxw_worksheet* ws = workbook_add_worksheet(wb, sheetOk ? sheet.constData() : nullptr);
@@ -161,7 +160,7 @@ void writeXlsx(const GridSnapshot& s, const QString& path, const QString& sheetN
         if (e != LXW_NO_ERROR) {
             const std::string msg = lxw_strerror(e);
             workbook_close(wb);
-            throw std::runtime_error(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(msg.c_str())).toStdString());
+            throw CommDllError(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(msg.c_str())));
         }
     };
 
@@ -195,7 +194,7 @@ void writeXlsx(const GridSnapshot& s, const QString& path, const QString& sheetN
 
     const lxw_error e = workbook_close(wb);
     if (e != LXW_NO_ERROR)
-        throw std::runtime_error(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(lxw_strerror(e))).toStdString());
+        throw CommDllError(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(lxw_strerror(e))));
 }
 
 // --- text and HTML --------------------------------------------------------------------------
@@ -206,7 +205,7 @@ void saveText(const QString& path, const QByteArray& data)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
-        throw std::runtime_error(QStringLiteral("无法写入文件：%1（%2）").arg(path, f.errorString()).toStdString());
+        throw CommDllError(QStringLiteral("无法写入文件：%1（%2）").arg(path, f.errorString()));
 }
 
 // Tabs and line breaks inside a value would break the lines and columns.

@@ -35,7 +35,7 @@ struct GridSnapshot {
 
 GridSnapshot snapshotGrid(TDBGridEh* grid);
 
-// Each throws std::runtime_error with a message when the file cannot be written.
+// Each throws commdll::CommDllError with a message when the file cannot be written.
 void writeXlsx(const GridSnapshot& s, const QString& path, const QString& sheetName);
 void writeText(const GridSnapshot& s, const QString& path);
 void writeHtml(const GridSnapshot& s, const QString& path, const QString& title);

@@ -416,29 +416,37 @@ void TClientDataSet::applyStore(std::unique_ptr<Store> st)
     notifyDataSet();
 }
 
-void TClientDataSet::loadFromCursor(DbCursor& cur)
-{
-    if (m_state == dsEdit || m_state == dsInsert) Cancel();
-    const int nc = cur.columnCount();
-    bool dynamic = true;
-    for (TField* f : m_fields)
-        if (!f->IsDynamic()) dynamic = false;
+namespace {
 
-    auto st = std::make_unique<Store>();
-    // What to read for every store column: the cursor column, or -1.
-    struct Target {
-        int src;
-        Column* col;
+// How the columns of a result become the store's columns.
+struct LoadPlan {
+    struct Read {
+        int src;     // cursor column
+        Column* col; // store column it fills
     };
-    std::vector<Target> targets;
-    std::vector<int> unmapped; // store columns left null
+    // Without fields of its own the dataset takes the result's columns (dynamic fields).
+    bool dynamic = true;
+    std::unique_ptr<Store> store = std::make_unique<Store>();
+    std::vector<Read> reads;
+    std::vector<int> unmapped; // store columns no cursor column fills: left null
+    // Dynamic columns whose type is known only from the values, per cursor column: 0 undecided,
+    // else Kind+1.
+    std::vector<int> dynKind;
+    QStringList names; // the result's column names
+};
 
-    // Dynamic columns whose type is known only from the values: start undecided.
-    std::vector<int> dynKind; // per cursor column: 0 undecided, else Kind+1
-    QStringList names;
-    if (dynamic) {
+// Step 1: the store's columns and which cursor column fills each.
+LoadPlan planLoad(DbCursor& cur, const QList<TField*>& fields)
+{
+    LoadPlan plan;
+    Store* st = plan.store.get();
+    const int nc = cur.columnCount();
+    for (TField* f : fields)
+        if (!f->IsDynamic()) plan.dynamic = false;
+    std::vector<int> sources; // per store column
+    if (plan.dynamic) {
         for (int i = 0; i < nc; ++i) {
-            names << cur.columnName(i);
+            plan.names << cur.columnName(i);
             Kind k = Kind::Str;
             int decided = 1;
             switch (cur.declaredType(i)) {
@@ -449,11 +457,11 @@ void TClientDataSet::loadFromCursor(DbCursor& cur)
             case DbType::Null: decided = 0; break;
             }
             st->cols.emplace_back(k);
-            dynKind.push_back(decided ? int(k) + 1 : 0);
+            plan.dynKind.push_back(decided ? int(k) + 1 : 0);
+            sources.push_back(i);
         }
-        for (int i = 0; i < nc; ++i) targets.push_back({i, nullptr});
     } else {
-        for (TField* f : m_fields) {
+        for (TField* f : fields) {
             st->cols.emplace_back(kindOf(f->DataType()));
             int src = -1;
             if (f->FieldKind() == fkData) {
@@ -463,19 +471,24 @@ void TClientDataSet::loadFromCursor(DbCursor& cur)
                         break;
                     }
             }
-            if (src >= 0) targets.push_back({src, nullptr});
-            else {
-                targets.push_back({-1, nullptr});
-                unmapped.push_back(int(st->cols.size() - 1));
-            }
+            sources.push_back(src);
+            if (src < 0) plan.unmapped.push_back(int(st->cols.size() - 1));
         }
     }
-    for (size_t i = 0; i < targets.size(); ++i) targets[i].col = &st->cols[i];
-    // Only mapped targets are read in the loop.
-    std::vector<Target> reads;
-    for (const Target& t : targets)
-        if (t.src >= 0) reads.push_back(t);
+    // Only mapped columns are read; the pointers are taken once the column list is complete.
+    for (size_t i = 0; i < sources.size(); ++i)
+        if (sources[i] >= 0) plan.reads.push_back({sources[i], &st->cols[i]});
+    return plan;
+}
 
+// Step 2: every row of the cursor into the store's columns; returns the row count. A dynamic
+// column takes its type from its first value and widens when a later value needs it.
+size_t readRows(DbCursor& cur, LoadPlan& plan)
+{
+    // Locals, so that the loop reads them from registers.
+    const bool dynamic = plan.dynamic;
+    std::vector<int>& dynKind = plan.dynKind;
+    const std::vector<LoadPlan::Read>& reads = plan.reads;
     size_t rows = 0;
     while (!cur.atEnd()) {
         for (size_t ti = 0; ti < reads.size(); ++ti) {
@@ -558,44 +571,71 @@ void TClientDataSet::loadFromCursor(DbCursor& cur)
         ++rows;
         cur.next();
     }
-    for (int ci : unmapped) st->cols[size_t(ci)].resizeNull(rows);
-    for (Column& c : st->cols) {
-        if (c.rows() < rows) c.resizeNull(rows); // undecided columns that saw only nulls
+    return rows;
+}
+
+// Step 3: columns that got fewer rows (unmapped, or undecided that saw only nulls) are filled
+// with nulls, and the store is sealed.
+void finishColumns(Store& st, size_t rows, const std::vector<int>& unmapped)
+{
+    for (int ci : unmapped) st.cols[size_t(ci)].resizeNull(rows);
+    for (Column& c : st.cols) {
+        if (c.rows() < rows) c.resizeNull(rows);
         c.shrink();
         ++c.version;
     }
-    st->rows = rows;
-    st->deleted.assign(rows, 0);
+    st.rows = rows;
+    st.deleted.assign(rows, 0);
+}
 
-    if (dynamic) {
-        // Replace the dynamic fields by the result's columns.
-        m_store.reset();
-        m_state = dsInactive;
-        const QList<TField*> old = m_fields;
-        for (TField* f : old) delete f;
-        for (int i = 0; i < nc; ++i) {
-            const Column& c = st->cols[size_t(i)];
-            const TFieldType ft = c.kind == Kind::Int ? ftInteger : c.kind == Kind::Dbl ? ftFloat
-                                  : c.kind == Kind::Bool                   ? ftBoolean
-                                                                           : ftString;
-            TField* f = createField(ft, this);
-            f->m_dynamic = true;
-            QString nm = names[i];
-            if (nm.isEmpty() || FindField(nm)) nm = QStringLiteral("COLUMN%1").arg(i + 1);
-            f->m_name = nm;
-            f->setObjectName(objectName() + nm);
-            if (ft == ftString) {
-                size_t maxLen = 0;
-                for (uint32_t id = 0; id < c.pool.size(); ++id) maxLen = std::max(maxLen, c.pool.get(id).size());
-                f->m_size = int(std::max<size_t>(1, maxLen));
-            }
-            f->m_ds = this;
-            m_fields.append(f);
+} // namespace
+
+void TClientDataSet::loadFromCursor(DbCursor& cur)
+{
+    if (m_state == dsEdit || m_state == dsInsert) Cancel();
+    LoadPlan plan = planLoad(cur, m_fields);
+    reserveLike(*plan.store, m_store.get());
+    const size_t rows = readRows(cur, plan);
+    finishColumns(*plan.store, rows, plan.unmapped);
+    if (plan.dynamic) replaceDynamicFields(*plan.store, plan.names);
+    calculateRows(plan.store);
+    applyStore(std::move(plan.store));
+}
+
+// Step 4 of a load without fields of its own: the dynamic fields become the result's columns.
+void TClientDataSet::replaceDynamicFields(const Store& st, const QStringList& names)
+{
+    m_store.reset();
+    m_state = dsInactive;
+    const QList<TField*> old = m_fields;
+    for (TField* f : old) delete f;
+    for (int i = 0; i < names.size(); ++i) {
+        const Column& c = st.cols[size_t(i)];
+        const TFieldType ft = c.kind == Kind::Int    ? ftInteger
+                              : c.kind == Kind::Dbl  ? ftFloat
+                              : c.kind == Kind::Bool ? ftBoolean
+                                                     : ftString;
+        TField* f = createField(ft, this);
+        f->m_dynamic = true;
+        QString nm = names[i];
+        if (nm.isEmpty() || FindField(nm)) nm = QStringLiteral("COLUMN%1").arg(i + 1);
+        f->m_name = nm;
+        f->setObjectName(objectName() + nm);
+        if (ft == ftString) {
+            size_t maxLen = 0;
+            for (uint32_t id = 0; id < c.pool.size(); ++id) maxLen = std::max(maxLen, c.pool.get(id).size());
+            f->m_size = int(std::max<size_t>(1, maxLen));
         }
-        Q_EMIT fieldsChanged();
+        f->m_ds = this;
+        m_fields.append(f);
     }
+    Q_EMIT fieldsChanged();
+}
 
-    // Calculated fields of every record.
+// Step 5: the calculated fields of every loaded record. On failure the current data stays.
+void TClientDataSet::calculateRows(std::unique_ptr<Store>& st)
+{
+    const size_t rows = st->rows;
     bool hasCalc = false;
     for (TField* f : m_fields) hasCalc = hasCalc || f->IsCalculated();
     if (hasCalc && m_onCalc) {
@@ -610,7 +650,6 @@ void TClientDataSet::loadFromCursor(DbCursor& cur)
         }
         std::swap(m_store, st);
     }
-    applyStore(std::move(st));
 }
 
 void TClientDataSet::calcRow(int phys)
@@ -1242,7 +1281,7 @@ void TClientDataSet::notifyRecord(TField* f)
 }
 
 TClientDataSet::RowScope::RowScope(const TClientDataSet* ds, int physRow)
-    : m_ds(const_cast<TClientDataSet*>(ds)), m_saved(ds->m_accessRow)
+    : m_ds(ds), m_saved(ds->m_accessRow)
 {
     m_ds->m_accessRow = physRow;
 }

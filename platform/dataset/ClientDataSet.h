@@ -159,7 +159,7 @@ public:
         RowScope& operator=(const RowScope&) = delete;
 
     private:
-        TClientDataSet* m_ds;
+        const TClientDataSet* m_ds;
         int m_saved;
     };
     dsimpl::Store* store() const { return m_store.get(); }
@@ -187,6 +187,9 @@ private:
     void destroyDynamicFields();
     void bindColumns(dsimpl::Store& st);
     void calcRow(int phys);
+    // Steps of a load (loadFromCursor) that touch the dataset's own state.
+    void replaceDynamicFields(const dsimpl::Store& st, const QStringList& names);
+    void calculateRows(std::unique_ptr<dsimpl::Store>& st);
     void setCursorPos(int pos, bool bof, bool eof, bool notify);
     void notifyDataSet();
     void notifyScroll();
@@ -202,7 +205,7 @@ private:
     std::vector<int> m_view;    // rows in view order
     int m_pos = -1;             // position in m_view
     bool m_bof = true, m_eof = true;
-    int m_accessRow = -1;
+    mutable int m_accessRow = -1; // the row field reads address; moved by const readers too
     TDataSetState m_state = dsInactive;
     TDataSetState m_stateBeforeCalc = dsInactive;
     QPointer<TDataSetProvider> m_provider;

@@ -8,11 +8,6 @@
 
 using namespace dsimpl;
 
-DatasetError::DatasetError(const QString& message)
-    : std::runtime_error(message.toUtf8().toStdString()), m_message(message)
-{
-}
-
 TField::TField(TFieldType type, QObject* owner) : QObject(owner), m_type(type)
 {
 }

@@ -2,6 +2,8 @@
 // formats, and the per-field display-text handler.
 #pragma once
 
+#include "platform/sys/QorError.h"
+
 #include <QObject>
 #include <QString>
 #include <QVariant>
@@ -13,13 +15,9 @@ class TClientDataSet;
 
 // Failure of a dataset operation (bad filter, unknown field or index, wrong state, bad value).
 // what() is UTF-8.
-class DatasetError : public std::runtime_error {
+class DatasetError : public QorError {
 public:
-    explicit DatasetError(const QString& message);
-    QString message() const { return m_message; }
-
-private:
-    QString m_message;
+    explicit DatasetError(const QString& message) : QorError(message) {}
 };
 
 enum TFieldType { ftUnknown, ftString, ftInteger, ftLargeint, ftFloat, ftCurrency, ftBoolean };

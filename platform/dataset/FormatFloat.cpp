@@ -215,7 +215,7 @@ QString render(const Section& sec, double a, bool minus)
             } else {
                 if (k == 0 && L > P) out += QString::fromLatin1(intStr.substr(0, size_t(L - P)).c_str());
                 const int q = P - 1 - k; // position from the right
-                if (q < L) out += QChar(intStr[size_t(L - 1 - q)]);
+                if (q < L) out += QLatin1Char(intStr[size_t(L - 1 - q)]);
             }
             ++k;
             intDone = true;
@@ -227,7 +227,7 @@ QString render(const Section& sec, double a, bool minus)
             break;
         case Tok::FracDigit:
             emitIntBeforePoint();
-            if (j < int(fracStr.size())) out += QChar(fracStr[size_t(j)]);
+            if (j < int(fracStr.size())) out += QLatin1Char(fracStr[size_t(j)]);
             ++j;
             break;
         case Tok::Exp: {

@@ -15,9 +15,9 @@ bool DbError::isUniqueViolation() const
     // ODBC reports integrity violations as SQLSTATE 23000.
     if (m_native == 2067 || m_native == 1555 || m_native == 2627 || m_native == 2601) return true;
     if (m_state == QLatin1String("23000") &&
-        (m_message.contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) ||
-         m_message.contains(QLatin1String("duplicate"), Qt::CaseInsensitive) ||
-         m_message.contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive)))
+        (message().contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) ||
+         message().contains(QLatin1String("duplicate"), Qt::CaseInsensitive) ||
+         message().contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive)))
         return true;
     return false;
 }

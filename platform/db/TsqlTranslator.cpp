@@ -128,7 +128,7 @@ private:
 
     void add(K k, int pos, int len)
     {
-        Tok t{k, None, pos, len};
+        Tok t{k, None, pos, len, -1, false, {}, {}, {}};
         if (k == K::Ident) t.kw = keywordOf(QStringView(m_s).mid(pos, len));
         m_t.push_back(std::move(t));
     }

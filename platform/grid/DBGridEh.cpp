@@ -1,5 +1,7 @@
 #include "platform/grid/DBGridEh.h"
 
+#include "platform/grid/GridPageLayout.h"
+
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
 #include "platform/dataset/FormatFloat.h"
@@ -176,6 +178,24 @@ protected:
         p->setClipRect(rect);
         p->setFont(font());
         const QStringList levels = m_grid->titleLevels(logical);
+        // The shown sections in visual order, for the merged upper cells.
+        QList<QStringList> shown;
+        QList<int> shownLogical;
+        int shownAt = -1;
+        if (levels.size() > 1) {
+            for (int v = 0; v < count(); ++v) {
+                const int li = logicalIndex(v);
+                if (li < 0 || isSectionHidden(li)) continue;
+                if (li == logical) shownAt = int(shown.size());
+                shown << m_grid->titleLevels(li);
+                shownLogical << li;
+            }
+        }
+        if (shownAt < 0) { // not among the shown sections: its cells are its own
+            shown = {levels};
+            shownLogical = {logical};
+            shownAt = 0;
+        }
         const int total = height();
         const int L = std::max(1, m_grid->titleLevelCount());
         const int lh = std::max(1, total / std::max(L, std::max(1, m_grid->TitleLines())) );
@@ -189,24 +209,10 @@ protected:
             if (last) {
                 cell = QRect(rect.left(), y, rect.width(), h);
             } else {
-                // The upper cell spans the neighbours that share the levels up to k.
-                const int vis = visualIndex(logical);
-                int first = vis, lastVis = vis;
-                auto shares = [&](int v) {
-                    const int li = logicalIndex(v);
-                    if (li < 0 || isSectionHidden(li)) return false;
-                    const QStringList o = m_grid->titleLevels(li);
-                    if (o.size() <= k + 1) return false;
-                    for (int i = 0; i <= k; ++i)
-                        if (o[i] != levels[i]) return false;
-                    return true;
-                };
-                while (first - 1 >= 0 && (isSectionHidden(logicalIndex(first - 1)) || shares(first - 1))) --first;
-                while (first < vis && isSectionHidden(logicalIndex(first))) ++first;
-                while (lastVis + 1 < count() && (isSectionHidden(logicalIndex(lastVis + 1)) || shares(lastVis + 1))) ++lastVis;
-                while (lastVis > vis && isSectionHidden(logicalIndex(lastVis))) --lastVis;
-                const int x0 = sectionViewportPosition(logicalIndex(first));
-                const int lastLogical = logicalIndex(lastVis);
+                // The upper cell spans the shown neighbours that share the levels up to k.
+                const TitleSpan span = mergedTitleSpan(shown, shownAt, k);
+                const int x0 = sectionViewportPosition(shownLogical[span.first]);
+                const int lastLogical = shownLogical[span.last];
                 const int x1 = sectionViewportPosition(lastLogical) + sectionSize(lastLogical);
                 cell = QRect(x0, y, x1 - x0, h);
             }
@@ -450,29 +456,22 @@ void TColumnFooterEh::setAlignment(Qt::Alignment a)
     m_col->changed(false);
 }
 
-TColumnFootersEh::~TColumnFootersEh()
-{
-    qDeleteAll(m_items);
-}
-
 TColumnFooterEh* TColumnFootersEh::Add()
 {
-    auto* f = new TColumnFooterEh(m_col);
-    m_items.append(f);
+    m_items.push_back(std::make_unique<TColumnFooterEh>(m_col));
     m_col->changed(false);
-    return f;
+    return m_items.back().get();
 }
 
 void TColumnFootersEh::Clear()
 {
-    qDeleteAll(m_items);
     m_items.clear();
     m_col->changed(false);
 }
 
 // --- column ---------------------------------------------------------------------------------
 
-TColumnEh::TColumnEh(TDBGridEh* grid) : QObject(grid), m_grid(grid), m_title(this), m_footers(this)
+TColumnEh::TColumnEh(TDBGridEh* grid) : m_grid(grid), m_title(this), m_footers(this)
 {
 }
 
@@ -504,8 +503,7 @@ TField* TColumnEh::Field() const
         m_field->DataSet() == m_grid->DataSet())
         return m_field;
     TClientDataSet* ds = m_grid->DataSet();
-    auto* self = const_cast<TColumnEh*>(this);
-    self->m_field = ds && !m_fieldName.isEmpty() ? ds->FindField(m_fieldName) : nullptr;
+    m_field = ds && !m_fieldName.isEmpty() ? ds->FindField(m_fieldName) : nullptr;
     return m_field;
 }
 
@@ -566,7 +564,7 @@ void TColumnEh::setAlignment(Qt::Alignment a)
 
 int TColumnEh::Index() const
 {
-    return int(m_grid->Columns()->m_items.indexOf(const_cast<TColumnEh*>(this)));
+    return m_grid->Columns()->indexOf(this);
 }
 
 QString TColumnEh::displayTextAt(int physRow) const
@@ -583,8 +581,7 @@ QString TColumnEh::displayTextAt(int physRow) const
 
 QString TColumnEh::footerText(int footerRow) const
 {
-    auto* self = const_cast<TColumnEh*>(this);
-    TColumnFooterEh* ft = self->m_footers.Items(footerRow);
+    TColumnFooterEh* ft = m_footers.Items(footerRow);
     if (!ft) return QString();
     TClientDataSet* ds = m_grid->DataSet();
     auto fieldFor = [&]() -> TField* {
@@ -627,12 +624,23 @@ TDBGridColumnsEh::TDBGridColumnsEh(TDBGridEh* grid) : QObject(grid), m_grid(grid
 
 TDBGridColumnsEh::~TDBGridColumnsEh()
 {
-    const auto items = m_items;
-    m_items.clear();
-    for (TColumnEh* c : items) {
-        c->m_grid->m_marked.removeAll(c);
-        delete c;
-    }
+    clearItems();
+}
+
+void TDBGridColumnsEh::clearItems()
+{
+    // Out of the list first: a column leaving unmarks itself, and the grid must not find it in
+    // the list half-destroyed meanwhile.
+    std::vector<std::unique_ptr<TColumnEh>> old;
+    old.swap(m_items);
+    old.clear();
+}
+
+int TDBGridColumnsEh::indexOf(const TColumnEh* c) const
+{
+    for (size_t i = 0; i < m_items.size(); ++i)
+        if (m_items[i].get() == c) return int(i);
+    return -1;
 }
 
 TColumnEh* TDBGridColumnsEh::Add()
@@ -644,66 +652,57 @@ TColumnEh* TDBGridColumnsEh::Insert(int index)
 {
     if (m_default) {
         m_default = false;
-        const auto items = m_items;
-        m_items.clear();
-        for (TColumnEh* c : items) {
-            m_grid->m_marked.removeAll(c);
-            delete c;
-        }
+        clearItems();
         index = 0;
     }
-    auto* c = new TColumnEh(m_grid);
-    m_items.insert(std::clamp(index, 0, Count()), c);
+    const auto at = m_items.insert(m_items.begin() + std::clamp(index, 0, Count()), std::make_unique<TColumnEh>(m_grid));
     m_grid->columnsLayoutChanged();
-    return c;
+    return at->get();
 }
 
 void TDBGridColumnsEh::Delete(int index)
 {
     if (index < 0 || index >= Count()) return;
-    TColumnEh* c = m_items.takeAt(index);
+    std::unique_ptr<TColumnEh> c = std::move(m_items[size_t(index)]);
+    m_items.erase(m_items.begin() + index);
     m_default = false;
-    delete c;
+    c.reset();
     m_grid->columnsLayoutChanged();
 }
 
 void TDBGridColumnsEh::Clear()
 {
-    const auto items = m_items;
-    m_items.clear();
-    for (TColumnEh* c : items) delete c;
+    clearItems();
     m_grid->columnsLayoutChanged();
 }
 
 void TDBGridColumnsEh::Move(int from, int to)
 {
     if (from < 0 || from >= Count()) return;
-    m_items.move(from, std::clamp(to, 0, Count() - 1));
+    const int dest = std::clamp(to, 0, Count() - 1);
+    std::unique_ptr<TColumnEh> c = std::move(m_items[size_t(from)]);
+    m_items.erase(m_items.begin() + from);
+    m_items.insert(m_items.begin() + dest, std::move(c));
     m_default = false;
     m_grid->columnsLayoutChanged();
 }
 
 TColumnEh* TDBGridColumnsEh::FindColumnByName(const QString& fieldName) const
 {
-    for (TColumnEh* c : m_items)
-        if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0) return c;
+    for (const auto& c : m_items)
+        if (c->FieldName().compare(fieldName, Qt::CaseInsensitive) == 0) return c.get();
     return nullptr;
 }
 
 void TDBGridColumnsEh::AddAllColumns(bool deleteExisting)
 {
-    if (deleteExisting) {
-        const auto items = m_items;
-        m_items.clear();
-        for (TColumnEh* c : items) delete c;
-    }
+    if (deleteExisting) clearItems();
     m_default = false;
     if (TClientDataSet* ds = m_grid->DataSet()) {
         for (TField* f : ds->Fields()) {
             if (!f->Visible()) continue;
-            auto* c = new TColumnEh(m_grid);
+            auto& c = m_items.emplace_back(std::make_unique<TColumnEh>(m_grid));
             c->m_fieldName = f->FieldName();
-            m_items.append(c);
         }
     }
     m_grid->columnsLayoutChanged();
@@ -717,15 +716,12 @@ void TDBGridColumnsEh::rebuildDefault()
         for (TField* f : ds->Fields())
             if (f->Visible()) want << f->FieldName();
     QStringList have;
-    for (TColumnEh* c : m_items) have << c->FieldName();
+    for (const auto& c : m_items) have << c->FieldName();
     if (want == have) return;
-    const auto items = m_items;
-    m_items.clear();
-    for (TColumnEh* c : items) delete c;
+    clearItems();
     for (const QString& n : want) {
-        auto* c = new TColumnEh(m_grid);
+        auto& c = m_items.emplace_back(std::make_unique<TColumnEh>(m_grid));
         c->m_fieldName = n;
-        m_items.append(c);
     }
 }
 
@@ -1024,7 +1020,7 @@ void TDBGridEh::scrollContentsBy(int dx, int dy)
     if (dx) m_footer->update();
 }
 
-void TDBGridEh::updateFooters()
+void TDBGridEh::updateFooters() const
 {
     if (!m_columns) return;
     m_footerCache.assign(size_t(m_columns->Count()), QString());
@@ -1040,7 +1036,7 @@ QString TDBGridEh::footerText(int column, int footerRow) const
     if (!c) return QString();
     if (footerRow != 0) return quiet([&] { return c->footerText(footerRow); }, QString());
     if (m_footerDirty || m_footerCache.size() != size_t(m_columns->Count()))
-        const_cast<TDBGridEh*>(this)->updateFooters();
+        updateFooters();
     return size_t(column) < m_footerCache.size() ? m_footerCache[size_t(column)] : QString();
 }
 
@@ -1063,7 +1059,6 @@ void TDBGridEh::clearSortMarkers()
 void TDBGridEh::columnDestroyed(TColumnEh* c)
 {
     m_marked.removeAll(c);
-    if (m_columns) m_columns->m_items.removeAll(c);
 }
 
 void TDBGridEh::fireSortMarkingChanged()

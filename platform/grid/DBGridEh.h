@@ -11,6 +11,8 @@
 #include <QStringList>
 #include <QTableView>
 #include <functional>
+#include <memory>
+#include <vector>
 
 class TClientDataSet;
 class TDataSource;
@@ -102,15 +104,14 @@ private:
 class TColumnFootersEh {
 public:
     explicit TColumnFootersEh(TColumnEh* c) : m_col(c) {}
-    ~TColumnFootersEh();
     int Count() const { return int(m_items.size()); }
-    TColumnFooterEh* Items(int i) const { return m_items.value(i); }
+    TColumnFooterEh* Items(int i) const { return i >= 0 && i < Count() ? m_items[size_t(i)].get() : nullptr; }
     TColumnFooterEh* Add();
     void Clear();
 
 private:
     TColumnEh* m_col;
-    QList<TColumnFooterEh*> m_items;
+    std::vector<std::unique_ptr<TColumnFooterEh>> m_items;
 };
 
 class TColumnEh : public QObject {
@@ -163,7 +164,7 @@ private:
     void changed(bool layout);
     TDBGridEh* m_grid;
     QString m_fieldName;
-    QPointer<TField> m_field;
+    mutable QPointer<TField> m_field; // the bound field, looked up again when stale
     TColumnTitleEh m_title;
     TColumnFootersEh m_footers;
     int m_width = -1;
@@ -182,7 +183,7 @@ public:
     explicit TDBGridColumnsEh(TDBGridEh* grid);
     ~TDBGridColumnsEh() override;
     int Count() const { return int(m_items.size()); }
-    TColumnEh* Items(int i) const { return m_items.value(i); }
+    TColumnEh* Items(int i) const { return i >= 0 && i < Count() ? m_items[size_t(i)].get() : nullptr; }
     TColumnEh* operator[](int i) const { return Items(i); }
     // Appends a column; the grid keeps its own columns from then on (no default columns).
     TColumnEh* Add();
@@ -201,8 +202,12 @@ private:
     friend class TDBGridEh;
     friend class TColumnEh;
     void rebuildDefault();
+    // Frees every column: the one place columns end, apart from Delete.
+    void clearItems();
+    int indexOf(const TColumnEh* c) const;
     TDBGridEh* m_grid;
-    QList<TColumnEh*> m_items;
+    // The columns' only owner.
+    std::vector<std::unique_ptr<TColumnEh>> m_items;
     bool m_default = true;
 };
 
@@ -269,7 +274,7 @@ public:
     void setOnKeyPress(KeyPressHandler h) { m_onKeyPress = std::move(h); }
 
     // Recomputes the footer sums now (they follow every change of the data by themselves).
-    void updateFooters();
+    void updateFooters() const;
     QString footerText(int column, int footerRow = 0) const;
     // Height of the title area in pixels.
     int titleHeight() const;
@@ -342,8 +347,8 @@ private:
     QList<TColumnEh*> m_marked;
     bool m_syncing = false;
     bool m_resizing = false;
-    std::vector<QString> m_footerCache; // per column, footer row 0
-    bool m_footerDirty = true;
+    mutable std::vector<QString> m_footerCache; // per column, footer row 0
+    mutable bool m_footerDirty = true;
 
     GridHandler m_onSortMarkingChanged;
     TitleClickHandler m_onTitleBtnClick;

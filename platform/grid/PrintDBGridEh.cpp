@@ -2,6 +2,7 @@
 
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/grid/DBGridEh.h"
+#include "platform/grid/GridPageLayout.h"
 #include "platform/sys/Clock.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Prompter.h"
@@ -13,7 +14,10 @@
 #include <QPrinter>
 #include <QScreen>
 #include <QGuiApplication>
-#include <stdexcept>
+#include <QDebug>
+#include <algorithm>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
@@ -24,15 +28,6 @@ struct PrintColumn {
     Qt::Alignment align;
 };
 
-// Where one page of the grid starts and ends.
-struct PageSlice {
-    int firstRow = 0, endRow = 0; // rows [firstRow, endRow)
-    bool titles = false;
-    bool footer = false;
-    int afterLines = 0; // lines of the text after the grid on this page
-    int afterStart = 0;
-};
-
 } // namespace
 
 TPrintDBGridEh::TPrintDBGridEh(QObject* parent) : QObject(parent)
@@ -41,19 +36,16 @@ TPrintDBGridEh::TPrintDBGridEh(QObject* parent) : QObject(parent)
     m_header.Font = QFont(QStringLiteral("宋体"), 16, QFont::Bold);
 }
 
-TPrintDBGridEh::~TPrintDBGridEh()
-{
-    delete m_printer;
-}
+TPrintDBGridEh::~TPrintDBGridEh() = default;
 
 QPrinter* TPrintDBGridEh::printer()
 {
     if (!m_printer) {
-        m_printer = new QPrinter(QPrinter::HighResolution);
+        m_printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
         m_printer->setPageSize(QPageSize(QPageSize::A4));
         m_printer->setFullPage(true);
     }
-    return m_printer;
+    return m_printer.get();
 }
 
 QString TPrintDBGridEh::expand(const QString& text, int page, int pages) const
@@ -72,18 +64,18 @@ QString TPrintDBGridEh::expand(const QString& text, int page, int pages) const
 int TPrintDBGridEh::render(QPrinter* pr)
 {
     TDBGridEh* g = m_grid;
-    if (!g) throw std::runtime_error("没有要打印的表格");
+    if (!g) throw GridError(u"没有要打印的表格"_s);
     pr->setFullPage(true);
     if (!Title.isEmpty()) pr->setDocName(Title);
     QPainter p;
-    if (!p.begin(pr)) throw std::runtime_error("无法开始打印：打印机不可用");
+    if (!p.begin(pr)) throw GridError(u"无法开始打印：打印机不可用"_s);
 
     const double dpi = pr->resolution();
     const double cm = dpi / 2.54;
     const QRectF paper = pr->paperRect(QPrinter::DevicePixel);
     const QRectF area(paper.left() + LeftMargin * cm, paper.top() + TopMargin * cm,
                       paper.width() - (LeftMargin + RightMargin) * cm, paper.height() - (TopMargin + BottomMargin) * cm);
-    if (area.width() <= 10 || area.height() <= 10) throw std::runtime_error("页边距太大，无法打印");
+    if (area.width() <= 10 || area.height() <= 10) throw GridError(u"页边距太大，无法打印"_s);
 
     QFont font(m_font);
     QFont hfont(m_header.Font);
@@ -106,6 +98,8 @@ int TPrintDBGridEh::render(QPrinter* pr)
         levelCount = std::max(levelCount, int(pc.levels.size()));
         cols.push_back(pc);
     }
+    QList<QStringList> shownLevels;
+    for (const PrintColumn& pc : cols) shownLevels << pc.levels;
     TClientDataSet* ds = g->DataSet();
     const int rows = ds && ds->Active() ? ds->RecordCount() : 0;
     if (Options & pghOptimalColWidths) {
@@ -121,7 +115,6 @@ int TPrintDBGridEh::render(QPrinter* pr)
     if ((Options & pghFitGridToPageWidth) && total > area.width() && total > 0) {
         const double k = area.width() / total;
         for (PrintColumn& pc : cols) pc.width *= k;
-        total = area.width();
     }
 
     // Cell texts and row heights.
@@ -129,6 +122,8 @@ int TPrintDBGridEh::render(QPrinter* pr)
         try {
             return pc.col->displayTextAt(ds->physicalRow(viewRow));
         } catch (...) {
+            // One unreadable cell prints empty rather than stopping the printout.
+            qWarning().noquote() << "grid printout: cell text:" << currentExceptionMessage();
             return QString();
         }
     };
@@ -143,7 +138,8 @@ int TPrintDBGridEh::render(QPrinter* pr)
     if (stretch) {
         for (int r = 0; r < rows; ++r) {
             double h = lineH;
-            for (const PrintColumn& pc : cols) h = std::max(h, textHeight(cellText(pc, r), pc.width));
+            for (const PrintColumn& pc : cols)
+                h = std::max(h, textHeight(cellText(pc, r), std::min(pc.width, area.width())));
             rowH[size_t(r)] = h;
         }
     }
@@ -165,51 +161,19 @@ int TPrintDBGridEh::render(QPrinter* pr)
     const double afterLineH = fm.height() * 1.3;
 
     // Pagination.
-    std::vector<PageSlice> pages;
-    {
-        int r = 0;
-        bool footerDone = footerRows == 0;
-        int afterDone = 0;
-        const int afterTotal = int(m_after.size());
-        bool first = true;
-        while (true) {
-            PageSlice s;
-            double y = headerH + headerGap;
-            s.titles = first || (Options & pghColHeadersOnEachPage);
-            if (s.titles) y += titleH;
-            s.firstRow = r;
-            while (r < rows && (y + rowH[size_t(r)] <= area.height() || r == s.firstRow && !s.titles && y == headerH + headerGap)) {
-                y += rowH[size_t(r)];
-                ++r;
-            }
-            if (r == s.firstRow && r < rows && s.titles) {
-                // Not even one row fits below the titles: print it anyway.
-                y += rowH[size_t(r)];
-                ++r;
-            }
-            s.endRow = r;
-            if (r >= rows && !footerDone && y + footerH <= area.height() + 0.5) {
-                s.footer = true;
-                footerDone = true;
-                y += footerH;
-            }
-            if (r >= rows && footerDone) {
-                s.afterStart = afterDone;
-                if (afterDone < afterTotal) y += lineH * 0.5;
-                while (afterDone < afterTotal && y + afterLineH <= area.height() + 0.5) {
-                    y += afterLineH;
-                    ++afterDone;
-                }
-                if (afterDone == s.afterStart && afterDone < afterTotal && s.endRow == s.firstRow && !s.footer)
-                    ++afterDone; // a page that holds nothing else takes one line anyway
-                s.afterLines = afterDone - s.afterStart;
-            }
-            pages.push_back(s);
-            first = false;
-            if (r >= rows && footerDone && afterDone >= afterTotal) break;
-            if (pages.size() > 100000) break;
-        }
-    }
+    GridPageMetrics metrics;
+    metrics.pageWidth = area.width();
+    metrics.pageHeight = area.height();
+    metrics.headerHeight = headerH + headerGap;
+    metrics.titleHeight = titleH;
+    metrics.footerHeight = footerH;
+    metrics.afterGap = lineH * 0.5;
+    metrics.afterLineHeight = afterLineH;
+    metrics.afterLineCount = int(m_after.size());
+    metrics.titlesOnEachPage = Options & pghColHeadersOnEachPage;
+    for (const PrintColumn& pc : cols) metrics.columnWidths.push_back(pc.width);
+    metrics.rowHeights = rowH;
+    const std::vector<GridPageSlice> pages = layoutGridPages(metrics);
     const int pageCount = int(pages.size());
 
     const QPen gridPen(QColor(0, 0, 0), std::max(1.0, dpi / 300.0));
@@ -224,7 +188,7 @@ int TPrintDBGridEh::render(QPrinter* pr)
 
     for (int pi = 0; pi < pageCount; ++pi) {
         if (pi > 0) pr->newPage();
-        const PageSlice& s = pages[size_t(pi)];
+        const GridPageSlice& s = pages[size_t(pi)];
         double y = area.top();
         // Page header.
         if (headerH > 0) {
@@ -252,58 +216,53 @@ int TPrintDBGridEh::render(QPrinter* pr)
             y += headerH + headerGap;
         }
         p.setFont(font);
-        // Titles: upper levels merged across neighbours that share them.
-        if (s.titles && !cols.empty()) {
+        // The page's columns from the left margin; a column wider than the page is narrowed to it.
+        std::vector<double> xs, ws;
+        {
             double x = area.left();
-            std::vector<double> xs;
-            for (const PrintColumn& pc : cols) {
+            for (int i = s.firstColumn; i < s.endColumn; ++i) {
                 xs.push_back(x);
-                x += pc.width;
+                ws.push_back(std::min(cols[size_t(i)].width, area.width()));
+                x += ws.back();
             }
-            for (size_t i = 0; i < cols.size(); ++i) {
-                const PrintColumn& pc = cols[i];
-                const int n = int(pc.levels.size());
+        }
+        // Titles: upper levels merged across the page's neighbours that share them.
+        if (s.titles) {
+            for (int i = s.firstColumn; i < s.endColumn; ++i) {
+                const size_t at = size_t(i - s.firstColumn);
+                const QStringList& levels = shownLevels[i];
+                const int n = int(levels.size());
                 for (int k = 0; k < n; ++k) {
                     const bool last = k == n - 1;
                     const double top = y + k * lineH;
                     const double h = last ? titleH - k * lineH : lineH;
                     if (last) {
-                        drawCell(QRectF(xs[i], top, pc.width, h), pc.levels[k], Qt::AlignCenter, true);
+                        drawCell(QRectF(xs[at], top, ws[at], h), levels[k], Qt::AlignCenter, true);
                         continue;
                     }
-                    auto shares = [&](size_t j) {
-                        const QStringList& o = cols[j].levels;
-                        if (o.size() <= k + 1) return false;
-                        for (int q = 0; q <= k; ++q)
-                            if (o[q] != pc.levels[q]) return false;
-                        return true;
-                    };
-                    if (i > 0 && shares(i - 1)) continue; // drawn with the first of the span
-                    size_t e = i;
-                    while (e + 1 < cols.size() && shares(e + 1)) ++e;
-                    const double w = xs[e] + cols[e].width - xs[i];
-                    drawCell(QRectF(xs[i], top, w, h), pc.levels[k], Qt::AlignCenter, false);
+                    const TitleSpan span = mergedTitleSpan(shownLevels, i, k, s.firstColumn, s.endColumn);
+                    if (span.first != i) continue; // drawn with the first of the span
+                    const size_t e = size_t(span.last - s.firstColumn);
+                    drawCell(QRectF(xs[at], top, xs[e] + ws[e] - xs[at], h), levels[k], Qt::AlignCenter, false);
                 }
             }
             y += titleH;
         }
         // Rows.
         for (int r = s.firstRow; r < s.endRow; ++r) {
-            double x = area.left();
-            for (const PrintColumn& pc : cols) {
-                drawCell(QRectF(x, y, pc.width, rowH[size_t(r)]), cellText(pc, r), pc.align, stretch);
-                x += pc.width;
+            for (int i = s.firstColumn; i < s.endColumn; ++i) {
+                const size_t at = size_t(i - s.firstColumn);
+                const PrintColumn& pc = cols[size_t(i)];
+                drawCell(QRectF(xs[at], y, ws[at], rowH[size_t(r)]), cellText(pc, r), pc.align, stretch);
             }
             y += rowH[size_t(r)];
         }
         if (s.footer) {
             for (int fr = 0; fr < footerRows; ++fr) {
-                double x = area.left();
-                for (size_t i = 0; i < cols.size(); ++i) {
-                    const int logical = cols[i].col->Index();
-                    drawCell(QRectF(x, y, cols[i].width, lineH), g->footerText(logical, fr),
+                for (int i = s.firstColumn; i < s.endColumn; ++i) {
+                    const size_t at = size_t(i - s.firstColumn);
+                    drawCell(QRectF(xs[at], y, ws[at], lineH), g->footerText(cols[size_t(i)].col->Index(), fr),
                              Qt::AlignRight | Qt::AlignVCenter, false);
-                    x += cols[i].width;
                 }
                 y += lineH;
             }

@@ -3,14 +3,24 @@
 // grid, margins and a print font; preview, print, printer set-up and PDF output.
 #pragma once
 
+#include "platform/sys/QorError.h"
+
 #include <QFont>
 #include <QObject>
 #include <QPointer>
 #include <QStringList>
 
+#include <memory>
+
 class QPainter;
 class QPrinter;
 class TDBGridEh;
+
+// A printout that cannot be made (no grid, no printer, margins larger than the paper).
+class GridError : public QorError {
+public:
+    using QorError::QorError;
+};
 
 enum TPrintDBGridEhOption {
     pghFitGridToPageWidth = 0x01,   // scale the columns down to the printable width
@@ -52,7 +62,7 @@ public:
     void Print();
     // The printer set-up dialog; prints when confirmed. False when cancelled.
     bool PrinterSetupDialog();
-    // Writes the printout as a PDF file. DatasetError/std::runtime_error when it cannot.
+    // Writes the printout as a PDF file. GridError or DatasetError when it cannot.
     void PrintToPdf(const QString& fileName);
 
     // Lays out and draws every page on the printer (what the preview and printing call).
@@ -67,6 +77,6 @@ private:
     TPageHeaderEh m_header;
     QStringList m_after;
     QFont m_font;
-    QPrinter* m_printer = nullptr;
+    std::unique_ptr<QPrinter> m_printer;
     int m_lastPages = 0;
 };

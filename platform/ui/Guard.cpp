@@ -1,8 +1,10 @@
 #include "platform/ui/Guard.h"
 
-#include "platform/db/Db.h"
+#include "platform/sys/QorError.h"
 #include "platform/ui/Prompter.h"
 
+#include <QCursor>
+#include <QDebug>
 #include <QGuiApplication>
 #include <exception>
 
@@ -17,7 +19,7 @@ QString currentExceptionMessage()
 {
     try {
         throw;
-    } catch (const DbError& e) {
+    } catch (const QorError& e) {
         return e.message();
     } catch (const std::exception& e) {
         return QString::fromUtf8(e.what());
@@ -36,6 +38,8 @@ bool guard(const std::function<void()>& fn, QWidget* parent)
         try {
             promptMessage(caption(), msg, MsgFlags::IconError, parent);
         } catch (...) {
+            // The box itself failed: the message must not be lost with it.
+            qWarning().noquote() << "guard: error box failed:" << currentExceptionMessage() << "for:" << msg;
         }
         return false;
     }

@@ -19,6 +19,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString kRows = QStringLiteral(
@@ -31,10 +33,10 @@ protected:
         HostTest::SetUp();
         ds.setObjectName(QStringLiteral("qryHead"));
         auto add = [&](const char* name, TFieldType t, const char* label, int tag = 0) {
-            TField* f = ds.addField(QString::fromLatin1(name), t, t == ftString ? 20 : 0);
-            f->setDisplayLabel(u8(label));
-            f->setTag(tag);
-            return f;
+            TField* field = ds.addField(QString::fromLatin1(name), t, t == ftString ? 20 : 0);
+            field->setDisplayLabel(u8(label));
+            field->setTag(tag);
+            return field;
         };
         add("OrgCode", ftString, "组织|编码");
         add("PluName", ftString, " 试用品|名称 ");
@@ -156,18 +158,18 @@ TEST_F(CalcEditor, ColumnListsPerTypeAndStation)
     EXPECT_EQ(f->size(), QSize(480, 378));
     EXPECT_EQ(items(f->lbxFieldCaption), (QStringList{u8("组织编码"), u8("试用品名称"), u8("单价"), u8("领用数量"),
                                                       u8("甲"), u8("试用次数"), u8("标志"), u8("门店不显示")}));
-    EXPECT_EQ(items(f->lbxFieldName), (QStringList{"OrgCode", "PluName", "Price", "LyCount", "A", "TryTimes",
-                                                   "Flag", "ShopOnly"}));
+    EXPECT_EQ(items(f->lbxFieldName), (QStringList{u"OrgCode"_s, u"PluName"_s, u"Price"_s, u"LyCount"_s, u"A"_s, u"TryTimes"_s,
+                                                   u"Flag"_s, u"ShopOnly"_s}));
     EXPECT_FALSE(f->lbxFieldName->isVisible());
     f->FillColumns(0);
-    EXPECT_EQ(items(f->lbxFieldName), (QStringList{"OrgCode", "PluName", "ShopOnly"}));
+    EXPECT_EQ(items(f->lbxFieldName), (QStringList{u"OrgCode"_s, u"PluName"_s, u"ShopOnly"_s}));
     f->FillColumns(1);
-    EXPECT_EQ(items(f->lbxFieldName), (QStringList{"A", "TryTimes"}));
+    EXPECT_EQ(items(f->lbxFieldName), (QStringList{u"A"_s, u"TryTimes"_s}));
     f->FillColumns(2);
-    EXPECT_EQ(items(f->lbxFieldName), (QStringList{"Price", "LyCount", "A", "TryTimes"}));
+    EXPECT_EQ(items(f->lbxFieldName), (QStringList{u"Price"_s, u"LyCount"_s, u"A"_s, u"TryTimes"_s}));
     useShopStation(QStringLiteral("0101"), u8("一楼化妆品"));
     f->FillColumns(0);
-    EXPECT_EQ(items(f->lbxFieldName), (QStringList{"OrgCode", "PluName", "CentreOnly"}));
+    EXPECT_EQ(items(f->lbxFieldName), (QStringList{u"OrgCode"_s, u"PluName"_s, u"CentreOnly"_s}));
 }
 
 TEST_F(CalcEditor, ShowLoadsNamesWithoutHidingColumnsOfTheSameCaption)
@@ -238,7 +240,7 @@ TEST_F(CalcEditor, NameKeysAndNameCheck)
     EXPECT_TRUE(f->CbxFormat->isEnabled());
     EXPECT_TRUE(f->ChkIsSum->isEnabled());
     EXPECT_FALSE(f->EdtFldLen->isEnabled());
-    EXPECT_EQ(items(f->lbxFieldName), (QStringList{"Price", "LyCount", "A", "TryTimes"}));
+    EXPECT_EQ(items(f->lbxFieldName), (QStringList{u"Price"_s, u"LyCount"_s, u"A"_s, u"TryTimes"_s}));
 }
 
 TEST_F(CalcEditor, UnbalancedExpressionIsNotSaved)

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class PrintFmtRulesTest : public HostTest {
@@ -54,9 +56,9 @@ TEST_F(PrintFmtRulesTest, EditionFilterLinesAndTheirEffect)
 
     // Demo formats 1, 2, 3 of TryOut are of editions 0, 1 and 2; both menu variants filter alike.
     for (const QString& user : {QStringLiteral("QVW"), QStringLiteral("1001")}) {
-        EXPECT_EQ(menu(user, QStringLiteral("WS01"), QStringLiteral("0")), QStringList({"1", "3"})) << user.toStdString();
-        EXPECT_EQ(menu(user, QStringLiteral("WS01"), QStringLiteral("1")), QStringList({"2", "3"})) << user.toStdString();
-        EXPECT_EQ(menu(user, QStringLiteral("WS01"), QStringLiteral("2")), QStringList({"1", "2", "3"})) << user.toStdString();
+        EXPECT_EQ(menu(user, QStringLiteral("WS01"), QStringLiteral("0")), QStringList({u"1"_s, u"3"_s})) << user.toStdString();
+        EXPECT_EQ(menu(user, QStringLiteral("WS01"), QStringLiteral("1")), QStringList({u"2"_s, u"3"_s})) << user.toStdString();
+        EXPECT_EQ(menu(user, QStringLiteral("WS01"), QStringLiteral("2")), QStringList({u"1"_s, u"2"_s, u"3"_s})) << user.toStdString();
     }
 }
 
@@ -64,14 +66,14 @@ TEST_F(PrintFmtRulesTest, MenuListsOnlyFormatsOfTheUsersGroupsExceptForTheAdmini
 {
     // 2001 (group 03) holds TryOut 1 and 3; 1002 (group 04) only 3.
     EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS01"), QStringLiteral("2")),
-              QStringList({"1", "3*"}));
-    EXPECT_EQ(menu(QStringLiteral("1002"), QStringLiteral("WS01"), QStringLiteral("2")), QStringList({"3"}));
+              QStringList({u"1"_s, u"3*"_s}));
+    EXPECT_EQ(menu(QStringLiteral("1002"), QStringLiteral("WS01"), QStringLiteral("2")), QStringList({u"3"_s}));
     // No group at all: a valid statement with no rows, not a failure.
     EXPECT_TRUE(menu(QStringLiteral("9999"), QStringLiteral("WS01"), QStringLiteral("2")).isEmpty());
     // The administrator in any letter case sees every format.
     EXPECT_TRUE(IsPrnMenuAdmin(QStringLiteral("qvw")));
     exec(QStringLiteral("delete from tXtRightPrn"));
-    EXPECT_EQ(menu(QStringLiteral("qVw"), QStringLiteral("WS01"), QStringLiteral("2")), QStringList({"1", "2", "3"}));
+    EXPECT_EQ(menu(QStringLiteral("qVw"), QStringLiteral("WS01"), QStringLiteral("2")), QStringList({u"1"_s, u"2"_s, u"3"_s}));
     EXPECT_TRUE(menu(QStringLiteral("1001"), QStringLiteral("WS01"), QStringLiteral("2")).isEmpty());
 }
 
@@ -80,7 +82,7 @@ TEST_F(PrintFmtRulesTest, UserValuesAreBoundNotPasted)
     exec(QStringLiteral("insert into XtUserSub values ('O''B', '02');"
                         "insert into tXtPrnDefault values ('TryOut', 2, 'O''B', 'W''1')"));
     EXPECT_EQ(menu(QStringLiteral("O'B"), QStringLiteral("W'1"), QStringLiteral("2")),
-              QStringList({"1", "2*", "3"}));
+              QStringList({u"1"_s, u"2*"_s, u"3"_s}));
     EXPECT_EQ(ReadPrnDefault(db.get(), QStringLiteral("TryOut"), QStringLiteral("O'B"), QStringLiteral("W'1"),
                              QStringLiteral("2")),
               2);
@@ -103,14 +105,14 @@ TEST_F(PrintFmtRulesTest, DefaultReadPrefersTheWorkstationRowAndIgnoresUnlistedF
                         "insert into tXtPrnDefault values ('TryOut', 3, '2001', NULL)"));
     EXPECT_EQ(ReadPrnDefault(db.get(), key, QStringLiteral("2001"), QStringLiteral("WS01"), ver), 1);
     EXPECT_EQ(ReadPrnDefault(db.get(), key, QStringLiteral("2001"), QStringLiteral("WS02"), ver), 3);
-    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS01"), ver), QStringList({"1*", "3"}));
-    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS02"), ver), QStringList({"1", "3*"}));
+    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS01"), ver), QStringList({u"1*"_s, u"3"_s}));
+    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS02"), ver), QStringList({u"1"_s, u"3*"_s}));
 
     // Both rows naming the same format: listed once, ticked once.
     exec(QStringLiteral("delete from tXtPrnDefault;"
                         "insert into tXtPrnDefault values ('TryOut', 3, '2001', '');"
                         "insert into tXtPrnDefault values ('TryOut', 3, '2001', 'WS01')"));
-    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS01"), ver), QStringList({"1", "3*"}));
+    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS01"), ver), QStringList({u"1"_s, u"3*"_s}));
 
     // A default the menus would not list (no right, other edition, deleted) counts as none,
     // and its row stays.
@@ -121,7 +123,7 @@ TEST_F(PrintFmtRulesTest, DefaultReadPrefersTheWorkstationRowAndIgnoresUnlistedF
     exec(QStringLiteral("insert into tXtPrnDefault values ('TryOut', 1, 'QVW', '')"));
     EXPECT_EQ(ReadPrnDefault(db.get(), key, QStringLiteral("QVW"), QStringLiteral("WS01"), QStringLiteral("1")), -1);
     EXPECT_EQ(ReadPrnDefault(db.get(), key, QStringLiteral("QVW"), QStringLiteral("WS01"), QStringLiteral("0")), 1);
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnDefault")), QStringList({"2"}));
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnDefault")), QStringList({u"2"_s}));
 }
 
 TEST_F(PrintFmtRulesTest, StoringADefaultReplacesBothRowsOfTheUserInOneTransaction)
@@ -132,7 +134,7 @@ TEST_F(PrintFmtRulesTest, StoringADefaultReplacesBothRowsOfTheUserInOneTransacti
     StorePrnDefault(db.get(), QStringLiteral("TryOut"), 1, QStringLiteral("2001"), QStringLiteral("WS01"));
     EXPECT_EQ(rows(QStringLiteral("select PrnCode,SerialNo,UserCode,WorkStation from tXtPrnDefault "
                                   "order by PrnCode,WorkStation")),
-              QStringList({"TryOut\t1\t2001\tWS01", "TryOut\t1\t2001\tWS02", "TryOutR\t2\t2001\t"}));
+              QStringList({u"TryOut\t1\t2001\tWS01"_s, u"TryOut\t1\t2001\tWS02"_s, u"TryOutR\t2\t2001\t"_s}));
 
     // A failing insert keeps the previous default.
     exec(QStringLiteral("create trigger NoDefault before insert on tXtPrnDefault "
@@ -142,11 +144,11 @@ TEST_F(PrintFmtRulesTest, StoringADefaultReplacesBothRowsOfTheUserInOneTransacti
                  DbError);
     EXPECT_EQ(rows(QStringLiteral("select SerialNo from tXtPrnDefault where UserCode='2001' and "
                                   "WorkStation='WS01'")),
-              QStringList({"1"}));
+              QStringList({u"1"_s}));
 
     ForgetPrnDefault(db.get(), QStringLiteral("TryOut"), QStringLiteral("2001"), QStringLiteral("WS02"));
     EXPECT_EQ(rows(QStringLiteral("select WorkStation from tXtPrnDefault where PrnCode='TryOut'")),
-              QStringList({"WS01"}));
+              QStringList({u"WS01"_s}));
 }
 
 TEST_F(PrintFmtRulesTest, SerialNumberAndNameRules)
@@ -192,13 +194,13 @@ TEST_F(PrintFmtRulesTest, AddingGrantsTheFormatToEveryGroupOfTheEditor)
               PrnFmtProblem::None);
     EXPECT_EQ(rows(QStringLiteral("select PrnType,SerialNo,VER,PrnName,Remark from tXtPrnFormat "
                                   "where PrnCode='TryOut' and SerialNo=5")),
-              QStringList({"1\t5\t1\t新格式\t备注;可以有分号"}));
-    EXPECT_EQ(rights(5), QStringList({"1\tTryOut\t5\tA1", "1\tTryOut\t5\tB2"}));
+              QStringList({u"1\t5\t1\t新格式\t备注;可以有分号"_s}));
+    EXPECT_EQ(rights(5), QStringList({u"1\tTryOut\t5\tA1"_s, u"1\tTryOut\t5\tB2"_s}));
 
     // The same number again is refused and writes nothing.
     EXPECT_EQ(SavePrnFormat(db.get(), save(true, 0, QStringLiteral("5"), QStringLiteral("5001"))),
               PrnFmtProblem::DuplicateSerial);
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnFormat where SerialNo=5")), QStringList({"1"}));
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnFormat where SerialNo=5")), QStringList({u"1"_s}));
 }
 
 TEST_F(PrintFmtRulesTest, TheAdministratorSpeltExactlyGrantsNothing)
@@ -209,7 +211,7 @@ TEST_F(PrintFmtRulesTest, TheAdministratorSpeltExactlyGrantsNothing)
     // In lower case the user is an ordinary user here: QVW's group 02 receives the right.
     ASSERT_EQ(SavePrnFormat(db.get(), save(true, 0, QStringLiteral("7"), QStringLiteral("qvw"))),
               PrnFmtProblem::None);
-    EXPECT_EQ(rights(7), QStringList({"1\tTryOut\t7\t02"}));
+    EXPECT_EQ(rights(7), QStringList({u"1\tTryOut\t7\t02"_s}));
 }
 
 TEST_F(PrintFmtRulesTest, EditingRenumbersAndGrantsTheNewNumberLeavingTheOldRows)
@@ -220,10 +222,10 @@ TEST_F(PrintFmtRulesTest, EditingRenumbersAndGrantsTheNewNumberLeavingTheOldRows
               PrnFmtProblem::None);
     EXPECT_EQ(rows(QStringLiteral("select SerialNo,VER,PrnName from tXtPrnFormat where PrnCode='TryOut' "
                                   "order by SerialNo")),
-              QStringList({"1\t0\t试用登记明细表", "2\t1\t试用登记(总部)", "6\t1\t新格式"}));
-    EXPECT_EQ(rights(3), QStringList({"1\tTryOut\t3\t02", "1\tTryOut\t3\t03", "1\tTryOut\t3\t04"}));
-    EXPECT_EQ(rights(6), QStringList({"1\tTryOut\t6\t03"}));
-    EXPECT_EQ(rows(QStringLiteral("select SerialNo from tXtPrnDefault where UserCode='1001'")), QStringList({"3"}));
+              QStringList({u"1\t0\t试用登记明细表"_s, u"2\t1\t试用登记(总部)"_s, u"6\t1\t新格式"_s}));
+    EXPECT_EQ(rights(3), QStringList({u"1\tTryOut\t3\t02"_s, u"1\tTryOut\t3\t03"_s, u"1\tTryOut\t3\t04"_s}));
+    EXPECT_EQ(rights(6), QStringList({u"1\tTryOut\t6\t03"_s}));
+    EXPECT_EQ(rows(QStringLiteral("select SerialNo from tXtPrnDefault where UserCode='1001'")), QStringList({u"3"_s}));
 
     // Editing a format that is gone updates nothing and grants nothing.
     EXPECT_EQ(SavePrnFormat(db.get(), save(false, 42, QStringLiteral("43"), QStringLiteral("2001"))),
@@ -236,7 +238,7 @@ TEST_F(PrintFmtRulesTest, AFailedGrantUndoesTheSave)
     exec(QStringLiteral("create trigger NoRight before insert on tXtRightPrn "
                         "begin select raise(abort, 'rights locked'); end"));
     EXPECT_THROW(SavePrnFormat(db.get(), save(true, 0, QStringLiteral("9"), QStringLiteral("1001"))), DbError);
-    EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnFormat where SerialNo=9")), QStringList({"0"}));
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnFormat where SerialNo=9")), QStringList({u"0"_s}));
 }
 
 TEST_F(PrintFmtRulesTest, DeletingAFormatTakesItsRightsAndLeavesDefaults)
@@ -246,14 +248,14 @@ TEST_F(PrintFmtRulesTest, DeletingAFormatTakesItsRightsAndLeavesDefaults)
                         "insert into tXtPrnDefault values ('TryOut', 3, '1001', 'WS01')"));
     DeletePrnFormat(db.get(), QStringLiteral("TryOut"), 3);
     EXPECT_EQ(rows(QStringLiteral("select PrnType from tXtPrnFormat where PrnCode='TryOut' and SerialNo=3")),
-              QStringList({"2"}));
-    EXPECT_EQ(rights(3), QStringList({"2\tTryOut\t3\t02"}));
+              QStringList({u"2"_s}));
+    EXPECT_EQ(rights(3), QStringList({u"2\tTryOut\t3\t02"_s}));
     EXPECT_EQ(rows(QStringLiteral("select UserCode from tXtPrnDefault where PrnCode='TryOut' and SerialNo=3 "
                                   "order by UserCode")),
-              QStringList({"1001", "2001"}));
+              QStringList({u"1001"_s, u"2001"_s}));
     // The other form's format 3 is untouched.
     EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtRightPrn where PrnCode='TryOutR' and SerialNo=3")),
-              QStringList({"2"}));
+              QStringList({u"2"_s}));
 }
 
 TEST_F(PrintFmtRulesTest, GroupRightsAreWrittenOnlyWhenTheyChange)
@@ -262,10 +264,10 @@ TEST_F(PrintFmtRulesTest, GroupRightsAreWrittenOnlyWhenTheyChange)
     EXPECT_FALSE(PrnGroupHasRight(db.get(), key, 2, QStringLiteral("03")));
     EXPECT_TRUE(SetPrnGroupRight(db.get(), key, 2, QStringLiteral("03"), true));
     EXPECT_FALSE(SetPrnGroupRight(db.get(), key, 2, QStringLiteral("03"), true));
-    EXPECT_EQ(rights(2), QStringList({"1\tTryOut\t2\t02", "1\tTryOut\t2\t03"}));
+    EXPECT_EQ(rights(2), QStringList({u"1\tTryOut\t2\t02"_s, u"1\tTryOut\t2\t03"_s}));
     EXPECT_TRUE(SetPrnGroupRight(db.get(), key, 2, QStringLiteral("02"), false));
     EXPECT_FALSE(SetPrnGroupRight(db.get(), key, 2, QStringLiteral("02"), false));
-    EXPECT_EQ(rights(2), QStringList({"1\tTryOut\t2\t03"}));
+    EXPECT_EQ(rights(2), QStringList({u"1\tTryOut\t2\t03"_s}));
 }
 
 } // namespace

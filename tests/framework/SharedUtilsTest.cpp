@@ -12,6 +12,8 @@
 #include <QLineEdit>
 #include <QPushButton>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class SharedUtilsTest : public HostTest {};
@@ -175,16 +177,16 @@ TEST(MulDiv, RoundsToTheNearestHalvesAwayFromZero)
 
 TEST(SplitText, EmptyPartsOnlyWithKeepEmptyAndNeverATrailingOne)
 {
-    EXPECT_EQ(SplitText(QStringLiteral("a,,b,"), QLatin1Char(','), true), (QStringList{"a", "", "b"}));
-    EXPECT_EQ(SplitText(QStringLiteral("a,,b,"), QLatin1Char(','), false), (QStringList{"a", "b"}));
-    EXPECT_EQ(SplitText(QStringLiteral(",a"), QLatin1Char(','), true), (QStringList{"", "a"}));
-    EXPECT_EQ(SplitText(QStringLiteral(","), QLatin1Char(','), true), QStringList{""});
+    EXPECT_EQ(SplitText(QStringLiteral("a,,b,"), QLatin1Char(','), true), (QStringList{u"a"_s, u""_s, u"b"_s}));
+    EXPECT_EQ(SplitText(QStringLiteral("a,,b,"), QLatin1Char(','), false), (QStringList{u"a"_s, u"b"_s}));
+    EXPECT_EQ(SplitText(QStringLiteral(",a"), QLatin1Char(','), true), (QStringList{u""_s, u"a"_s}));
+    EXPECT_EQ(SplitText(QStringLiteral(","), QLatin1Char(','), true), QStringList{u""_s});
     EXPECT_EQ(SplitText(QString(), QLatin1Char(','), true), QStringList{});
-    EXPECT_EQ(SplitText(QStringLiteral("王芳|李明"), QLatin1Char('|'), false), (QStringList{"王芳", "李明"}));
+    EXPECT_EQ(SplitText(QStringLiteral("王芳|李明"), QLatin1Char('|'), false), (QStringList{u"王芳"_s, u"李明"_s}));
 
     QStringList list{QStringLiteral("x")};
     AddSplitText(&list, QStringLiteral("|a||b|"), QLatin1Char('|'));
-    EXPECT_EQ(list, (QStringList{"x", "a", "b"}));
+    EXPECT_EQ(list, (QStringList{u"x"_s, u"a"_s, u"b"_s}));
     AddSplitText(&list, QString(), QLatin1Char('|'));
     EXPECT_EQ(list.size(), 3);
     AddSplitText(nullptr, QStringLiteral("a|b"), QLatin1Char('|'));

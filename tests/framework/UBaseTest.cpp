@@ -148,8 +148,11 @@ TEST_F(UBaseTest, ActionSetInResourceOrderWithItsProperties)
     EXPECT_TRUE(TfrmBase::baseImage(-1).isNull());
     EXPECT_TRUE(TfrmBase::baseImage(500).isNull());
     if (QDir(QStringLiteral("/usr/share/icons/Tango/24x24")).exists()) {
-        for (QAction* a : f->formActions())
-            if (a->property("ImageIndex").toInt() >= 0) EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+        for (QAction* a : f->formActions()) {
+            if (a->property("ImageIndex").toInt() >= 0) {
+                EXPECT_FALSE(a->icon().isNull()) << a->objectName().toStdString();
+            }
+        }
     }
 }
 

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class URightCtlTest : public HostTest {
@@ -19,7 +21,7 @@ protected:
             if (r.HasRight(c)) out << c;
         return out.join(QLatin1Char(' '));
     }
-    const QStringList all{"01", "02", "03", "04", "05", "06", "OP01", "OP07", "OP08"};
+    const QStringList all{u"01"_s, u"02"_s, u"03"_s, u"04"_s, u"05"_s, u"06"_s, u"OP01"_s, u"OP07"_s, u"OP08"_s};
 };
 
 TEST_F(URightCtlTest, DemoUsersAndTheNamedWrappers)

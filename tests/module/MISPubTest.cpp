@@ -13,6 +13,8 @@
 #include <dlfcn.h>
 #include <sqlite3.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QStringList itemsOf(const QComboBox& c)
@@ -235,15 +237,15 @@ TEST_F(MISPubTest, HeadOfficeUserWithoutUserOrgRowsGetsNothingButAll)
 TEST_F(MISPubTest, AdministratorSeesEveryOrganisationOfEachKind)
 {
     const std::map<int, QStringList> expected = {
-        {0, {"0001", "0002", "0101", "0102", "0103", "0104", "0201", "0301"}},
-        {1, {"0001", "0002"}},
-        {2, {"0101", "0102", "0103", "0301"}},
-        {3, {"0104", "0201"}},
-        {4, {"0101", "0102", "0103", "0104", "0201", "0301"}},
-        {5, {"0001", "0002", "0101", "0102", "0103", "0301"}},
-        {6, {"0001", "0002", "0104", "0201"}},
-        {7, {"0101", "0102", "0103", "0104", "0201"}},
-        {8, {"0001", "0002", "0101", "0102", "0103", "0104", "0201", "0301"}}, // unknown kind: no filter
+        {0, {u"0001"_s, u"0002"_s, u"0101"_s, u"0102"_s, u"0103"_s, u"0104"_s, u"0201"_s, u"0301"_s}},
+        {1, {u"0001"_s, u"0002"_s}},
+        {2, {u"0101"_s, u"0102"_s, u"0103"_s, u"0301"_s}},
+        {3, {u"0104"_s, u"0201"_s}},
+        {4, {u"0101"_s, u"0102"_s, u"0103"_s, u"0104"_s, u"0201"_s, u"0301"_s}},
+        {5, {u"0001"_s, u"0002"_s, u"0101"_s, u"0102"_s, u"0103"_s, u"0301"_s}},
+        {6, {u"0001"_s, u"0002"_s, u"0104"_s, u"0201"_s}},
+        {7, {u"0101"_s, u"0102"_s, u"0103"_s, u"0104"_s, u"0201"_s}},
+        {8, {u"0001"_s, u"0002"_s, u"0101"_s, u"0102"_s, u"0103"_s, u"0104"_s, u"0201"_s, u"0301"_s}}, // unknown kind: no filter
     };
     for (const QString& admin : {QStringLiteral("QVW"), QStringLiteral("qvw")}) {
         qorSession().userCode = admin;

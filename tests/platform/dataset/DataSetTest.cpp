@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class DataSetTest : public ::testing::Test {
@@ -99,7 +101,7 @@ TEST_F(DataSetTest, DynamicFieldsComeFromTheResultAndWidenMixedColumns)
     EXPECT_EQ(ds.FieldByName(QStringLiteral("Price"))->DataType(), ftFloat);
     // 3, 3, 3.5, 5, 1: the column starts as integers and becomes floating point.
     EXPECT_EQ(ds.FieldByName(QStringLiteral("Mixed"))->DataType(), ftFloat);
-    EXPECT_EQ(column(ds, QStringLiteral("Mixed")), (QStringList{"3", "3", "3.5", "5", "1"}));
+    EXPECT_EQ(column(ds, QStringLiteral("Mixed")), (QStringList{u"3"_s, u"3"_s, u"3.5"_s, u"5"_s, u"1"_s}));
     EXPECT_TRUE(ds.FieldByName(QStringLiteral("NoValue"))->IsNull());
     // Closing frees dynamic fields; the next load makes them anew.
     ds.Close();
@@ -280,28 +282,28 @@ TEST_F(DataSetTest, IndexSortsStablyWithDescendingFields)
     // Qty 1, 3 (three of them in natural order), 7, 10.
     QStringList ties;
     for (const QString& c : natural)
-        if (c == "A01" || c == "A03" || c == "D06") ties << c;
-    EXPECT_EQ(column(ds, QStringLiteral("Code")), (QStringList{"c05"} + ties + QStringList{"C04", "b02"}));
+        if (c == u"A01"_s || c == u"A03"_s || c == u"D06"_s) ties << c;
+    EXPECT_EQ(column(ds, QStringLiteral("Code")), (QStringList{u"c05"_s} + ties + QStringList{u"C04"_s, u"b02"_s}));
 
     ds.AddIndex(QStringLiteral("QtyDescName"), QStringLiteral("Qty;Name"), 0, QStringLiteral("Qty"));
     ds.setIndexName(QStringLiteral("QtyDescName"));
-    QStringList expected{"b02", "C04"};
+    QStringList expected{u"b02"_s, u"C04"_s};
     // Qty 3: Name ascending (apple, apple, apricot); the two apples keep their natural order.
     for (const QString& c : natural)
-        if (c == "A01" || c == "D06") expected << c;
-    expected << "A03" << "c05";
+        if (c == u"A01"_s || c == u"D06"_s) expected << c;
+    expected << u"A03"_s << u"c05"_s;
     EXPECT_EQ(column(ds, QStringLiteral("Code")), expected);
 
     // Every field descending; case-insensitive text; nulls first ascending.
     ds.AddIndex(QStringLiteral("NameDesc"), QStringLiteral("Name"), ixDescending);
     ds.setIndexName(QStringLiteral("NameDesc"));
     EXPECT_EQ(column(ds, QStringLiteral("Name")),
-              (QStringList{"上海", "北京", "apricot", "apple", "apple", "Banana"}));
+              (QStringList{u"上海"_s, u"北京"_s, u"apricot"_s, u"apple"_s, u"apple"_s, u"Banana"_s}));
     ds.AddIndex(QStringLiteral("NameCI"), QStringLiteral("Name"), ixCaseInsensitive);
     ds.setIndexName(QStringLiteral("NameCI"));
     // GBK order puts 北京 (B1B1) before 上海 (C9CF), unlike code points.
     EXPECT_EQ(column(ds, QStringLiteral("Name")),
-              (QStringList{"apple", "apple", "apricot", "Banana", "北京", "上海"}));
+              (QStringList{u"apple"_s, u"apple"_s, u"apricot"_s, u"Banana"_s, u"北京"_s, u"上海"_s}));
     ds.setIndexFieldNames(QStringLiteral("Price"));
     EXPECT_EQ(column(ds, QStringLiteral("Code")).first(), QStringLiteral("C04"));
 
@@ -333,7 +335,7 @@ TEST_F(DataSetTest, EditingAppendInsertDeleteAndCalculatedFields)
     });
     load(ds, QStringLiteral("select Code, Flag - 1 + 1 as Result from T order by Code"));
     EXPECT_EQ(column(ds, QStringLiteral("ResultD")),
-              (QStringList{"1-不满意", "1-不满意", "0-满意", "0-满意", "1-不满意"}));
+              (QStringList{u"1-不满意"_s, u"1-不满意"_s, u"0-满意"_s, u"0-满意"_s, u"1-不满意"_s}));
 
     // Editing a record, cancelled and posted; the calculated field follows the post.
     ds.First();
@@ -359,7 +361,7 @@ TEST_F(DataSetTest, EditingAppendInsertDeleteAndCalculatedFields)
     ds.Insert();
     code->setAsString(QStringLiteral("NEW"));
     ds.Post();
-    EXPECT_EQ(column(ds, QStringLiteral("Code")), (QStringList{"A01", "NEW", "A03", "C04", "b02", "c05", "Z99"}));
+    EXPECT_EQ(column(ds, QStringLiteral("Code")), (QStringList{u"A01"_s, u"NEW"_s, u"A03"_s, u"C04"_s, u"b02"_s, u"c05"_s, u"Z99"_s}));
     ds.Append();
     code->setAsString(QStringLiteral("GONE"));
     ds.Cancel();
@@ -454,8 +456,11 @@ TEST(TextPool, OneIdPerDistinctText)
     for (size_t i = 0; i < texts.size(); ++i) {
         EXPECT_EQ(pool.get(ids[i]), texts[i]);
         EXPECT_EQ(pool.intern(texts[i]), ids[i]); // again, and after other texts
-        for (size_t j = 0; j < i; ++j)
-            if (texts[j] != texts[i]) ASSERT_NE(ids[j], ids[i]) << i << " " << j;
+        for (size_t j = 0; j < i; ++j) {
+            if (texts[j] != texts[i]) {
+                ASSERT_NE(ids[j], ids[i]) << i << " " << j;
+            }
+        }
     }
 }
 

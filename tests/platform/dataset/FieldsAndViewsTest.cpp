@@ -9,6 +9,8 @@
 #include <QPointer>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 QStringList codes(TClientDataSet& ds, const char* field = "Code")
@@ -43,7 +45,7 @@ TEST(DataSetFields, FieldsCanBeAddedAndFreedAroundLoads)
     ds.addField(QStringLiteral("Qty"), ftInteger);
     EXPECT_THROW(ds.addField(QStringLiteral("code"), ftString), DatasetError); // names ignore case
     ds.CreateDataSet();
-    fill(ds, {{"A", 1}, {"B", 2}});
+    fill(ds, {{u"A"_s, 1}, {u"B"_s, 2}});
 
     // A field attached to an open dataset starts empty on every record.
     TField* extra = createField(ftCurrency, &ds);
@@ -62,7 +64,7 @@ TEST(DataSetFields, FieldsCanBeAddedAndFreedAroundLoads)
     delete q.data();
     EXPECT_EQ(ds.FieldCount(), 2);
     EXPECT_EQ(ds.FindField(QStringLiteral("Qty")), nullptr);
-    EXPECT_EQ(codes(ds), (QStringList{"A", "B"}));
+    EXPECT_EQ(codes(ds), (QStringList{u"A"_s, u"B"_s}));
     ds.First();
     EXPECT_DOUBLE_EQ(extra->AsFloat(), 2.5);
     // A field found by its component name, as a rebuild of calculated fields looks for it.
@@ -127,23 +129,23 @@ TEST(DataSetViews, PostedRecordsTakeTheirPlaceInIndexAndFilter)
     ds.addField(QStringLiteral("Code"), ftString, 6);
     TField* qty = ds.addField(QStringLiteral("Qty"), ftInteger);
     ds.CreateDataSet();
-    fill(ds, {{"A", 5}, {"B", 1}, {"C", 9}});
+    fill(ds, {{u"A"_s, 5}, {u"B"_s, 1}, {u"C"_s, 9}});
     ds.setIndexFieldNames(QStringLiteral("Qty"));
-    EXPECT_EQ(codes(ds), (QStringList{"B", "A", "C"}));
+    EXPECT_EQ(codes(ds), (QStringList{u"B"_s, u"A"_s, u"C"_s}));
     // An edited record moves to its new place and stays current.
     ASSERT_TRUE(ds.Locate(QStringLiteral("Code"), QStringLiteral("B")));
     qty->setAsInteger(7);
     ds.Post();
     EXPECT_EQ(ds.FieldByName(QStringLiteral("Code"))->AsString(), QStringLiteral("B"));
     EXPECT_EQ(ds.RecNo(), 2);
-    EXPECT_EQ(codes(ds), (QStringList{"A", "B", "C"}));
+    EXPECT_EQ(codes(ds), (QStringList{u"A"_s, u"B"_s, u"C"_s}));
     // An appended record sorts in; one the filter hides is kept but not shown.
     ds.setFilter(QStringLiteral("Qty < 8"));
     ds.setFiltered(true);
-    fill(ds, {{"D", 6}, {"E", 20}});
-    EXPECT_EQ(codes(ds), (QStringList{"A", "D", "B"}));
+    fill(ds, {{u"D"_s, 6}, {u"E"_s, 20}});
+    EXPECT_EQ(codes(ds), (QStringList{u"A"_s, u"D"_s, u"B"_s}));
     ds.setFiltered(false);
-    EXPECT_EQ(codes(ds), (QStringList{"A", "D", "B", "C", "E"}));
+    EXPECT_EQ(codes(ds), (QStringList{u"A"_s, u"D"_s, u"B"_s, u"C"_s, u"E"_s}));
     // Moving with pending changes posts them first.
     ds.First();
     qty->setAsInteger(100);
@@ -155,10 +157,10 @@ TEST(DataSetViews, PostedRecordsTakeTheirPlaceInIndexAndFilter)
     t.addField(QStringLiteral("Code"), ftString, 6);
     t.addField(QStringLiteral("Qty"), ftInteger);
     t.CreateDataSet();
-    fill(t, {{"b", 1}, {"A", 1}, {"a", 2}, {"B", 2}});
+    fill(t, {{u"b"_s, 1}, {u"A"_s, 1}, {u"a"_s, 2}, {u"B"_s, 2}});
     t.AddIndex(QStringLiteral("CI"), QStringLiteral("Code;Qty"), 0, QStringLiteral("Qty"), QStringLiteral("Code"));
     t.setIndexName(QStringLiteral("CI"));
-    EXPECT_EQ(codes(t), (QStringList{"a", "A", "B", "b"}));
+    EXPECT_EQ(codes(t), (QStringList{u"a"_s, u"A"_s, u"B"_s, u"b"_s}));
     t.First();
     EXPECT_EQ(t.MoveBy(2), 2);
     EXPECT_EQ(t.RecNo(), 3);
@@ -175,7 +177,7 @@ TEST(DataSetViews, FilterLanguageDetails)
     ds.addField(QStringLiteral("Qty"), ftInteger);
     TField* price = ds.addField(QStringLiteral("Price"), ftFloat);
     ds.CreateDataSet();
-    fill(ds, {{"x1", 1}, {"X2", 2}, {"y3", 3}, {"10", 4}});
+    fill(ds, {{u"x1"_s, 1}, {u"X2"_s, 2}, {u"y3"_s, 3}, {u"10"_s, 4}});
     ds.First();
     price->setAsFloat(0.5);
     ds.Post();
@@ -227,7 +229,7 @@ TEST(DataSetProviderTest, ReReadsAnOpenQueryAndKeepsItOpen)
     db->executeScript(QStringLiteral("insert into T values ('c');"));
     ds.Refresh();
     EXPECT_TRUE(q.Active()); // an open query stays open, read from its first row
-    EXPECT_EQ(codes(ds), (QStringList{"a", "b", "c"}));
+    EXPECT_EQ(codes(ds), (QStringList{u"a"_s, u"b"_s, u"c"_s}));
 }
 
 TEST(DataSetSource, StateChangesAndDetaching)
@@ -247,12 +249,12 @@ TEST(DataSetSource, StateChangesAndDetaching)
     int changes = 0;
     src.setOnDataChange([&](TDataSource*, TField*) { ++changes; });
     src.setEnabled(false);
-    fill(ds, {{"A", 1}});
+    fill(ds, {{u"A"_s, 1}});
     EXPECT_EQ(changes, 0);
     src.setEnabled(true);
     src.setDataSet(nullptr);
     changes = 0;
-    fill(ds, {{"B", 2}});
+    fill(ds, {{u"B"_s, 2}});
     EXPECT_EQ(changes, 0);
 }
 

@@ -6,12 +6,20 @@
 #include "tests/support/TestSupport.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 
 using Params = std::vector<std::pair<QString, QVariant>>;
 
 struct Stmt {
+    // Positional, with the checks not given left at "not checked".
+    Stmt(const char* what_, QStringList lines_, Params params_ = {}, QStringList rows_ = {}, int affected_ = -100,
+         int rowCount_ = -1, QStringList contains_ = {}, bool unordered_ = false)
+        : what(what_), lines(std::move(lines_)), params(std::move(params_)), rows(std::move(rows_)),
+          affected(affected_), rowCount(rowCount_), contains(std::move(contains_)), unordered(unordered_)
+    {
+    }
     const char* what;
     QStringList lines;
     Params params;

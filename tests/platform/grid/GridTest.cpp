@@ -13,6 +13,8 @@
 #include <QTest>
 #include <gtest/gtest.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 class GridTest : public ::testing::Test {
@@ -71,7 +73,7 @@ TEST_F(GridTest, ModelReadsTheDatasetAndFollowsTheCursor)
 {
     ASSERT_EQ(grid.model()->rowCount(), 4);
     ASSERT_EQ(grid.model()->columnCount(), 5);
-    EXPECT_EQ(shown(1), (QStringList{"P3", "P2", "P1", "P9"}));
+    EXPECT_EQ(shown(1), (QStringList{u"P3"_s, u"P2"_s, u"P1"_s, u"P9"_s}));
     EXPECT_EQ(shown(2)[1], QStringLiteral("¥2.50")); // the field's text
     grid.Columns()->Items(2)->setDisplayFormat(QStringLiteral("#,##0.00"));
     EXPECT_EQ(shown(2)[1], QStringLiteral("2.50")); // the column's format wins
@@ -85,7 +87,7 @@ TEST_F(GridTest, ModelReadsTheDatasetAndFollowsTheCursor)
     grid.Columns()->Items(0)->setWidth(77);
     ds.setFilter(QStringLiteral("OrgCode = '0101'"));
     ds.setFiltered(true);
-    EXPECT_EQ(shown(1), (QStringList{"P2", "P9"}));
+    EXPECT_EQ(shown(1), (QStringList{u"P2"_s, u"P9"_s}));
     EXPECT_EQ(grid.horizontalHeader()->sectionSize(0), 77);
     // Hidden columns stay in the model but are not shown.
     grid.Columns()->Items(3)->setVisible(false);
@@ -96,8 +98,8 @@ TEST_F(GridTest, MultiLevelTitlesMergeSharedUpperCells)
 {
     grid.Columns()->Items(0)->Title()->setCaption(QStringLiteral("试用|日期"));
     grid.Columns()->Items(1)->Title()->setCaption(QStringLiteral("试用|时间"));
-    EXPECT_EQ(grid.titleLevels(0), (QStringList{"试用", "日期"}));
-    EXPECT_EQ(grid.titleLevels(2), (QStringList{"领用数量"}));
+    EXPECT_EQ(grid.titleLevels(0), (QStringList{u"试用"_s, u"日期"_s}));
+    EXPECT_EQ(grid.titleLevels(2), (QStringList{u"领用数量"_s}));
     EXPECT_EQ(grid.titleLevelCount(), 2);
     const QColor fixed(255, 255, 0);
     grid.setFixedColor(fixed);
@@ -177,13 +179,13 @@ TEST_F(GridTest, SortMarkersBuildTheSortIndex)
     EXPECT_EQ(ds.IndexName(), SortIndexName);
     EXPECT_EQ(ds.IndexDefs()[0].Fields, QStringLiteral("PluCode"));
     EXPECT_EQ(ds.IndexDefs()[0].DescFields, QString());
-    EXPECT_EQ(shown(1), (QStringList{"P1", "P2", "P3", "P9"}));
+    EXPECT_EQ(shown(1), (QStringList{u"P1"_s, u"P2"_s, u"P3"_s, u"P9"_s}));
     EXPECT_EQ(ds.RecNo(), 1);
 
     grid.clickTitle(1); // again: descending
     EXPECT_EQ(grid.Columns()->Items(1)->Title()->SortMarker(), smDownEh);
     EXPECT_EQ(ds.IndexDefs()[0].DescFields, QStringLiteral("PluCode"));
-    EXPECT_EQ(shown(1), (QStringList{"P9", "P3", "P2", "P1"}));
+    EXPECT_EQ(shown(1), (QStringList{u"P9"_s, u"P3"_s, u"P2"_s, u"P1"_s}));
 
     // A plain click on another column replaces the marking; Ctrl+click adds to it.
     grid.clickTitle(0);
@@ -195,7 +197,7 @@ TEST_F(GridTest, SortMarkersBuildTheSortIndex)
     ASSERT_EQ(ds.IndexDefs().size(), 1);
     EXPECT_EQ(ds.IndexDefs()[0].Fields, QStringLiteral("OrgCode;LyCount"));
     EXPECT_EQ(ds.IndexDefs()[0].DescFields, QStringLiteral("OrgCode"));
-    EXPECT_EQ(shown(1), (QStringList{"P3", "P1", "P9", "P2"}));
+    EXPECT_EQ(shown(1), (QStringList{u"P3"_s, u"P1"_s, u"P9"_s, u"P2"_s}));
     // Ctrl+click cycles a column out of the marking again.
     grid.clickTitle(2, true);
     grid.clickTitle(2, true);
@@ -224,7 +226,7 @@ TEST_F(GridTest, MaskedColumnHasNoFooterAndNoFormat)
     EXPECT_EQ(c->DisplayFormat(), QString());
     EXPECT_EQ(c->Footers()->Count(), 0);
     EXPECT_EQ(grid.footerText(2), QString());
-    EXPECT_EQ(shown(2), (QStringList{"*", "*", "*", "*"}));
+    EXPECT_EQ(shown(2), (QStringList{u"*"_s, u"*"_s, u"*"_s, u"*"_s}));
     // Other columns keep theirs.
     EXPECT_EQ(grid.footerText(3), QStringLiteral("12"));
     EXPECT_EQ(shown(3)[0], QStringLiteral("4"));
