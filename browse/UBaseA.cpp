@@ -8,6 +8,7 @@
 #include <QFrame>
 #include <QHBoxLayout>
 #include <QKeySequence>
+#include <QLayout>
 #include <QMenu>
 #include <QToolBar>
 #include <QToolButton>
@@ -109,8 +110,8 @@ void TfrmBaseA::FormShow(QObject* sender)
     ActSetCalc->setEnabled(true);
     actQuery->setEnabled(RightQuery);
     actRefresh->setEnabled(RightQuery);
-    // Buttons hidden or shown above are laid out anew.
-    ToolBar1->updateGeometry();
+    // Buttons hidden or shown above are laid out anew now, not at the next layout pass.
+    if (QLayout* bar = ToolBar1->layout()) bar->activate();
     if (baseError) std::rethrow_exception(baseError);
 }
 
