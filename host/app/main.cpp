@@ -1,41 +1,40 @@
 // qorhost: the suite shell. Opens the database (the embedded demo database, created with the
 // demo data on first start, or an ODBC connection string), sets the session and shows the main
-// window with the suite's menu.
+// window with the suite's menu. With script steps on the command line it runs them on the opened
+// form and exits.
+#include "host/app/HostOptions.h"
+#include "host/app/MainWindow.h"
+#include "host/app/ShellScript.h"
 #include "host/include/Appres.h"
 #include "host/include/PubProcDll.h"
-#include "host/app/MainWindow.h"
 #include "platform/db/Db.h"
 #include "platform/ui/Guard.h"
 #include "platform/ui/Prompter.h"
 #include "schema/Schema.h"
 
 #include <QApplication>
-#include <QCommandLineParser>
-#include <QDialog>
 #include <QDir>
+#include <QEvent>
 #include <QFile>
 #include <QFileInfo>
 #include <QStandardPaths>
 #include <QTimer>
 
-#include <cstdio>
+#include <algorithm>
 #include <memory>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 
-bool g_unattended = false;
+bool g_scripted = false;
 
 int fail(const QString& text)
 {
-    if (!g_unattended) std::fprintf(stderr, "qorhost: %s\n", text.toUtf8().constData());
+    // In a scripted run the prompter writes the box to standard error.
+    if (!g_scripted) shellErr(text);
     promptMessage(UGetProductName_CH(), text, MsgFlags::OK | MsgFlags::IconError);
     return 1;
-}
-
-QString defaultDatabase()
-{
-    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
-           QStringLiteral("/tryout/demo.db");
 }
 
 // The embedded database; a new file gets the schema and the demo data. A file whose set-up
@@ -50,113 +49,58 @@ std::unique_ptr<TADOConnection> openEmbedded(const QString& path)
         return conn;
     } catch (...) {
         if (fresh) {
-            QFile::remove(path);
-            QFile::remove(path + QStringLiteral("-wal"));
-            QFile::remove(path + QStringLiteral("-shm"));
+            for (const QString& suffix : {QString(), u"-wal"_s, u"-shm"_s}) QFile::remove(path + suffix);
         }
         throw;
     }
 }
 
-// With --screenshot nobody is there to answer: every box and dialog is written to stderr and
-// answered as cancelled, so the program never waits.
-class UnattendedPrompter : public Prompter {
-public:
-    PromptAnswer ask(const PromptCall& c, QWidget*, QPrinter*) override
-    {
-        std::fprintf(stderr, "qorhost: %s: %s\n", c.caption.toUtf8().constData(), c.text.toUtf8().constData());
-        PromptAnswer a;
-        a.accepted = false;
-        const int buttons = c.flags & 0x0F;
-        a.button = buttons == MsgFlags::OK ? MsgResult::OK : buttons == MsgFlags::YesNo ? MsgResult::No : MsgResult::Cancel;
-        return a;
-    }
-};
-
 } // namespace
 
 int main(int argc, char** argv)
 {
+    // The command line first: --help, --version and mistakes need no display.
+    QStringList rawArgs;
+    for (int i = 0; i < argc; ++i) rawArgs << QString::fromLocal8Bit(argv[i]);
+    HostOptions opt;
+    const int parsed = parseHostOptions(rawArgs, opt);
+    if (parsed >= 0) return parsed;
+
     QApplication app(argc, argv);
     QApplication::setQuitOnLastWindowClosed(false);
-    QCoreApplication::setOrganizationName(QStringLiteral("Tamrek"));
-    QCoreApplication::setApplicationName(QStringLiteral("qorhost"));
+    QCoreApplication::setOrganizationName(u"Tamrek"_s);
+    QCoreApplication::setApplicationName(u"qorhost"_s);
+    QCoreApplication::setApplicationVersion(QStringLiteral(QOR_VERSION));
     QGuiApplication::setApplicationDisplayName(UGetProductName_CH());
     setGuardCaption(UGetProductName_CH());
 
-    QCommandLineParser cl;
-    cl.setApplicationDescription(QStringLiteral("The suite shell of the try-out module."));
-    cl.addHelpOption();
-    const QCommandLineOption dbOpt(QStringLiteral("db"), QStringLiteral("Embedded database file (default: %1).").arg(defaultDatabase()),
-                                   QStringLiteral("FILE"));
-    const QCommandLineOption odbcOpt(QStringLiteral("odbc"), QStringLiteral("ODBC connection string."),
-                                     QStringLiteral("CONNECTION STRING"));
-    const QCommandLineOption userOpt(QStringLiteral("user"), QStringLiteral("User code (default: the session file's, else 1001)."),
-                                     QStringLiteral("CODE"));
-    const QCommandLineOption stationOpt(QStringLiteral("station"), QStringLiteral("Workstation identifier."),
-                                        QStringLiteral("ID"));
-    const QCommandLineOption shopOpt(QStringLiteral("shop"),
-                                     QStringLiteral("Run as the shop station of this organisation code (default: head office)."),
-                                     QStringLiteral("CODE"));
-    const QCommandLineOption shotOpt(QStringLiteral("screenshot"),
-                                     QStringLiteral("Render the main window to a PNG file and exit."), QStringLiteral("FILE"));
-    const QCommandLineOption openOpt(QStringLiteral("open"),
-                                     QStringLiteral("Open a function at start: tryout (试用品试用) or report (试用品统计报表)."),
-                                     QStringLiteral("FUNCTION"));
-    cl.addOptions({dbOpt, odbcOpt, userOpt, stationOpt, shopOpt, shotOpt, openOpt});
-    cl.process(app);
-    const char* openEntry = nullptr;
-    if (cl.isSet(openOpt)) {
-        const QString f = cl.value(openOpt);
-        if (f == QLatin1String("tryout")) openEntry = "frmTryoutMngShow";
-        else if (f == QLatin1String("report")) openEntry = "frmSpRptShow";
-        else {
-            std::fprintf(stderr, "qorhost: --open takes tryout or report\n");
-            return 2;
-        }
-    }
-    UnattendedPrompter unattended;
-    if (cl.isSet(shotOpt)) {
-        g_unattended = true;
-        Prompter::install(&unattended);
-        setModalHook([](QDialog* d) {
-            std::fprintf(stderr, "qorhost: dialog %s not shown\n", d->windowTitle().toUtf8().constData());
-            return int(QDialog::Rejected);
-        });
-    }
-    if (cl.isSet(dbOpt) && cl.isSet(odbcOpt)) {
-        std::fprintf(stderr, "qorhost: --db and --odbc exclude each other\n");
-        return 2;
-    }
+    g_scripted = !opt.steps.empty();
+    ScriptRunner runner(opt.steps);
+    if (g_scripted) runner.install();
 
     std::unique_ptr<TADOConnection> conn;
     QString dbText;
     try {
-        if (cl.isSet(odbcOpt)) {
-            conn = TADOConnection::openOdbc(cl.value(odbcOpt));
-        } else {
-            const QString path = cl.isSet(dbOpt) ? cl.value(dbOpt) : defaultDatabase();
-            conn = openEmbedded(path);
-        }
+        conn = opt.odbc.isEmpty() ? openEmbedded(opt.database) : TADOConnection::openOdbc(opt.odbc);
         dbText = conn->description();
     } catch (...) {
-        return fail(QStringLiteral("数据库打开失败：") + currentExceptionMessage());
+        return fail(u"数据库打开失败："_s + currentExceptionMessage());
     }
 
     QorSession base;
-    base.userCode = QStringLiteral("1001");
+    base.userCode = u"1001"_s;
     QorSession s = loadSessionFile(defaultSessionFile(), base);
-    if (cl.isSet(userOpt)) s.userCode = cl.value(userOpt).trimmed();
-    if (cl.isSet(stationOpt)) s.stationId = cl.value(stationOpt).trimmed();
-    if (cl.isSet(shopOpt)) {
+    if (!opt.user.isEmpty()) s.userCode = opt.user;
+    if (!opt.station.isEmpty()) s.stationId = opt.station;
+    if (!opt.shop.isEmpty()) {
         s.isCenter = false;
-        s.branchNo = cl.value(shopOpt).trimmed();
+        s.branchNo = opt.shop;
         s.shopName.clear();
     }
     try {
-        if (!completeSession(s, *conn)) return fail(QStringLiteral("用户 %1 不存在！").arg(s.userCode));
+        if (!completeSession(s, *conn)) return fail(u"用户 %1 不存在！"_s.arg(s.userCode));
     } catch (...) {
-        return fail(QStringLiteral("读取用户资料失败：") + currentExceptionMessage());
+        return fail(u"读取用户资料失败："_s + currentExceptionMessage());
     }
     setQorSession(s);
     qorHostConnection() = conn.get();
@@ -164,26 +108,22 @@ int main(int argc, char** argv)
     int rc = 0;
     {
         MainWindow w(dbText);
+        runner.setWindow(&w);
         w.show();
-        if (openEntry) QTimer::singleShot(0, &w, [&] { w.openFunction(openEntry); });
-        if (cl.isSet(shotOpt)) {
-            const QString file = cl.value(shotOpt);
-            QTimer::singleShot(0, &w, [&] {
-                // The form a function opened, else the main window.
-                QWidget* shown = w.lastForm();
-                if (!shown || !shown->isVisible()) shown = &w;
-                const bool ok = shown->grab().save(file, "PNG");
-                if (!ok) std::fprintf(stderr, "qorhost: cannot write %s\n", file.toUtf8().constData());
-                app.exit(ok ? 0 : 1);
-            });
-        }
+        QObject::connect(&runner, &ScriptRunner::finished, &app, [](int code) { QCoreApplication::exit(code); });
+        QTimer::singleShot(0, &w, [&] {
+            if (!opt.openEntry.isEmpty()) w.openFunction(opt.openEntry);
+            // The steps run once the opened form has shown.
+            if (g_scripted) runner.start();
+        });
         rc = app.exec();
-        // The module's forms close (and save their settings) while the connection is open.
+        // The forms close (and store their settings) while the connection is open.
+        w.closeForms();
         QApplication::closeAllWindows();
         QCoreApplication::sendPostedEvents(nullptr, QEvent::DeferredDelete);
     }
+    // A box raised while the forms closed still counts.
+    if (g_scripted) rc = std::max(rc, runner.exitCode());
     qorHostConnection() = nullptr;
-    setModalHook({});
-    Prompter::install(nullptr);
     return rc;
 }
