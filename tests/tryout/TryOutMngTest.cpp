@@ -486,11 +486,16 @@ TEST_F(TryOutMngTest, TwoListsAtOnceEachNotifiesItsOwnCloseAndGetsItsOwnReload)
     EXPECT_EQ(notices.size(), 2u);
 }
 
-TEST_F(TryOutMngTest, TheSummaryReportEntryAnswersNullWithoutAForm)
+TEST_F(TryOutMngTest, TheSummaryReportEntryLeavesTheRegisterListsSlotAlone)
 {
-    EXPECT_EQ(frmSpRptShow(qApp, notifyA), nullptr);
-    EXPECT_TRUE(notices.empty());
-    EXPECT_TRUE(prompts->calls.empty());
+    TfrmTryOutMng* a = open(u"1001"_s, notifyA);
+    QPointer<QWidget> report = frmSpRptShow(qApp, notifyB);
+    EXPECT_EQ(ModuleState::registerList().form, a);
+    EXPECT_EQ(ModuleState::registerList().notifier, &notifyA);
+    delete report.data();
+    a->close();
+    EXPECT_EQ(notices, std::vector<QString>{u"A:1"_s});
+    EXPECT_TRUE(ModuleState::registerList().form.isNull());
 }
 
 // --- framework actions ----------------------------------------------------------------------------
