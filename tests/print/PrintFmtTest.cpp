@@ -511,3 +511,23 @@ TEST_F(PrintFmtTest, RightsOpensOneRightsDialogOwnedByTheList)
 }
 
 } // namespace
+
+namespace {
+
+// The unique key of the formats, as the SQLite ODBC driver reports its violation, is what the
+// editor turns into "已经存在同序号的打印格式！" when a number is taken between check and insert.
+TEST_F(PrintFmtTest, TheOdbcDriversKeyViolationIsRecognisedAsADuplicateNumber)
+{
+    auto odbc = TADOConnection::openOdbc(u"DRIVER=SQLite3;Database=%1"_s.arg(db->description()));
+    TADOQuery q(odbc.get());
+    q.SQL << u"insert into tXtPrnFormat(PrnType,PrnCode,SerialNo,VER,PrnName,Remark) values('1','TryOut',3,'1','x','')"_s;
+    try {
+        q.ExecSQL();
+        ADD_FAILURE() << "a second format 3 was stored";
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isUniqueViolation()) << e.message().toStdString() << " " << e.nativeCode() << " "
+                                           << e.sqlState().toStdString();
+    }
+}
+
+} // namespace
