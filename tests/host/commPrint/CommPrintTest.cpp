@@ -1,6 +1,7 @@
-// The print service library as the module reaches it: the designer driven through its controls,
-// the stored layout previewed and printed into PDF files that are read back.
-#include "framework/GridBridge.h"
+// The print service library as the module reaches it (loaded by file name, entries looked up by
+// name): the designer driven through its controls, the stored layouts previewed and printed into
+// PDF files that are read back.
+#include "host/include/CommPrintApi.h"
 #include "host/include/PubProcDll.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/ui/Prompter.h"
@@ -12,6 +13,7 @@
 #include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -25,6 +27,8 @@
 #include <QTest>
 #include <functional>
 #include <gtest/gtest.h>
+
+#include <dlfcn.h>
 
 using namespace Qt::StringLiterals;
 
@@ -79,6 +83,17 @@ private:
     bool m_accept;
 };
 
+// CommPrn of the library built beside the tests.
+void printFormat(TADOConnection* conn, int mode, const QString& formKey, int no, TClientDataSet* ds)
+{
+    static void* lib = dlopen(QOR_BIN_DIR "/libcommPrint.so", RTLD_NOW | RTLD_LOCAL | RTLD_NODELETE);
+    ASSERT_TRUE(lib) << dlerror();
+    auto* proc = reinterpret_cast<CommPrnProc>(dlsym(lib, "CommPrn"));
+    ASSERT_TRUE(proc);
+    const QByteArray key = formKey.toUtf8();
+    proc(conn, mode, qApp, "1", key.constData(), no, 0, ds, 0, 0, 0, 0, 0, 0, 0, 0, 0);
+}
+
 template <class T> T* child(QDialog* d, const char16_t* name)
 {
     T* w = d->findChild<T*>(QString::fromUtf16(name));
@@ -98,7 +113,6 @@ protected:
     void SetUp() override
     {
         HostTest::SetUp();
-        GridBridge::setLibraryFolder(u"" QOR_BIN_DIR ""_s);
         owner.setProperty("QryDesc", u"组织=一楼"_s);
         ds = new TClientDataSet(&owner);
         auto add = [&](const QString& name, TFieldType t, const QString& label) {
@@ -120,11 +134,6 @@ protected:
                     {u"0102", u"眼霜", 4, 1}};
         for (const auto& r : rows) appendRow(QString::fromUtf16(r.org), QString::fromUtf16(r.plu), r.times, r.amount);
         ds->First();
-    }
-    void TearDown() override
-    {
-        GridBridge::setLibraryFolder(QString());
-        HostTest::TearDown();
     }
     void appendRow(const QString& org, const QString& plu, int times, double amount)
     {
@@ -148,7 +157,7 @@ protected:
             drive(d);
             return d->result();
         });
-        PrintFormat(db.get(), 0, u"1"_s, u"TryOut"_s, no, ds);
+        printFormat(db.get(), 0, u"TryOut"_s, no, ds);
         setModalHook({});
         ASSERT_TRUE(seen) << prompts->texts().join(u'\n').toStdString();
     }
@@ -166,7 +175,7 @@ protected:
             Q_EMIT pv->paintRequested(p);
             return 0;
         });
-        PrintFormat(db.get(), 1, u"1"_s, key, no, ds);
+        printFormat(db.get(), 1, key, no, ds);
         setModalHook({});
         lastPdf = file;
         return pdfText(file);
@@ -306,13 +315,13 @@ TEST_F(CommPrintTest, PrintingAsksForThePrinterAndACancelPrintsNothing)
     const QString file = testTempDir() + u"/printed.pdf"_s;
     {
         PdfPrinterPrompter pdf(file, false);
-        PrintFormat(db.get(), 3, u"1"_s, u"TryOut"_s, 3, ds);
+        printFormat(db.get(), 3, u"TryOut"_s, 3, ds);
         EXPECT_EQ(pdf.calls, QList<PromptKind>{PromptKind::PrintSetup});
     }
     EXPECT_FALSE(QFile::exists(file));
     {
         PdfPrinterPrompter pdf(file);
-        PrintFormat(db.get(), 3, u"1"_s, u"TryOut"_s, 3, ds);
+        printFormat(db.get(), 3, u"TryOut"_s, 3, ds);
     }
     EXPECT_TRUE(pdfText(file).contains(u"面霜"_s));
 }
@@ -373,7 +382,7 @@ TEST_F(CommPrintTest, DISABLED_Printing100000RecordsIntoAPdfFile)
     t.start();
     {
         PdfPrinterPrompter pdf(file);
-        PrintFormat(db.get(), 3, u"1"_s, u"TryOut"_s, 3, ds);
+        printFormat(db.get(), 3, u"TryOut"_s, 3, ds);
     }
     const qint64 ms = t.elapsed();
     const qint64 after = peakRssKb();
