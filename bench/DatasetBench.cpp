@@ -1,5 +1,8 @@
 // Loading the register list into the in-memory dataset and working on it, against the plain
 // ways of doing the same. Run: bench_DatasetBench (QOR_BENCH_TRIALS, QOR_BENCH_DB to choose).
+// The goals on realistic volume, one process each where memory counts:
+//   bench_DatasetBench --benchmark_filter='BM_LoadVsReadValues|BM_FirstSortDistinctText|...'
+//   bench_DatasetBench --benchmark_filter=BM_ReloadMemory
 #include "bench/DatasetBenchData.h"
 
 #include "platform/grid/GridServices.h"
@@ -7,15 +10,20 @@
 #include "platform/dataset/DataSource.h"
 #include "platform/dataset/Store.h"
 #include "platform/grid/DBGridEh.h"
+#include "platform/text/Gbk.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
 #include <benchmark/benchmark.h>
 #include <numeric>
 #include <sqlite3.h>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #ifdef QOR_HAVE_QTSQL
@@ -394,6 +402,327 @@ void BM_LocateLastRecord(benchmark::State& state)
     state.counters["found"] = found;
 }
 
+// --- the goals on realistic volume ------------------------------------------------------------
+// Each checks its result against the bare statement, so that a fast wrong answer fails.
+
+// Processor time of the process: on an idle machine it is the wall time of this single-threaded
+// work, and on a shared one it is not inflated by the other programs (set QOR_BENCH_WALL=1 for
+// wall time).
+double nowMs()
+{
+    static const bool wall = qEnvironmentVariableIntValue("QOR_BENCH_WALL") == 1;
+    timespec ts;
+    clock_gettime(wall ? CLOCK_MONOTONIC : CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return ts.tv_sec * 1e3 + ts.tv_nsec / 1e6;
+}
+
+// A register list of its own (dataset, provider, grid with the title sort), loaded once.
+struct Loaded {
+    TClientDataSet head;
+    TADOQuery query{&conn()};
+    TDataSetProvider provider;
+    TDataSource source;
+    TDBGridEh grid;
+    Loaded()
+    {
+        head.setObjectName(QStringLiteral("qryHead"));
+        bench::defineRegisterFields(head);
+        query.SQL = bench::registerListSql();
+        provider.setDataSet(&query);
+        head.setProvider(&provider);
+        source.setDataSet(&head);
+        grid.setDataSource(&source);
+        grid.Columns()->AddAllColumns(true);
+        EnableTitleSort(&grid);
+        grid.resize(1200, 800);
+    }
+    int column(const char* field)
+    {
+        TColumnEh* c = grid.Columns()->FindColumnByName(QString::fromLatin1(field));
+        return c ? c->Index() : -1;
+    }
+};
+
+// The bare statement's rows, read once per process: Remark by natural row, as UTF-8.
+std::vector<std::string>& bareRemarks()
+{
+    static std::vector<std::string> remarks;
+    if (remarks.empty()) {
+        sqlite3* db = nullptr;
+        sqlite3_open_v2(qPrintable(bench::databasePath()), &db, SQLITE_OPEN_READONLY, nullptr);
+        conn();
+        const QByteArray sql = g_sqliteText.toUtf8();
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+        int col = -1;
+        for (int i = 0; i < sqlite3_column_count(st); ++i)
+            if (qstricmp(sqlite3_column_name(st, i), "Remark") == 0) col = i;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            const char* p = reinterpret_cast<const char*>(sqlite3_column_text(st, col));
+            remarks.emplace_back(p ? p : "", size_t(sqlite3_column_bytes(st, col)));
+        }
+        sqlite3_finalize(st);
+        sqlite3_close(db);
+    }
+    return remarks;
+}
+
+// GBK bytes of a text, by Qt's codec path (not the dataset's comparison).
+QByteArray gbkOf(const std::string& s)
+{
+    return Gbk::encode(QString::fromUtf8(s.data(), qsizetype(s.size())));
+}
+
+// The view holds every row of the statement, sorted by Remark (GBK bytes) ascending or
+// descending, ties in natural order. Returns an error text, empty when right.
+std::string checkSortedByRemark(const TClientDataSet& head, bool descending)
+{
+    const auto& bare = bareRemarks();
+    if (size_t(head.RecordCount()) != bare.size())
+        return "rows " + std::to_string(head.RecordCount()) + " != " + std::to_string(bare.size());
+    // Distinct texts in GBK order, then every adjacent pair of the view against it.
+    std::unordered_map<std::string, int> rank;
+    {
+        std::vector<std::pair<QByteArray, const std::string*>> keys;
+        for (const std::string& t : bare)
+            if (rank.emplace(t, 0).second) keys.emplace_back(gbkOf(t), &t);
+        std::sort(keys.begin(), keys.end(), [](const auto& a, const auto& b) { return a.first < b.first; });
+        for (size_t i = 0; i < keys.size(); ++i) rank[*keys[i].second] = int(i);
+    }
+    std::vector<char> seen(bare.size(), 0);
+    for (int pos = 0; pos < head.RecordCount(); ++pos) {
+        const int phys = head.physicalRow(pos);
+        if (phys < 0 || size_t(phys) >= bare.size() || seen[size_t(phys)]) return "bad row at " + std::to_string(pos);
+        seen[size_t(phys)] = 1;
+        if (pos == 0) continue;
+        const int prev = head.physicalRow(pos - 1);
+        int a = rank[bare[size_t(prev)]], b = rank[bare[size_t(phys)]];
+        if (descending) std::swap(a, b);
+        if (a > b || (a == b && prev > phys)) return "order broken at " + std::to_string(pos);
+    }
+    return {};
+}
+
+void BM_LoadVsReadValues(benchmark::State& state)
+{
+    conn();
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(qPrintable(bench::databasePath()), &db, SQLITE_OPEN_READONLY, nullptr);
+    sqlite3_exec(db, "PRAGMA mmap_size=4294967296", nullptr, nullptr, nullptr);
+    const QByteArray sql = g_sqliteText.toUtf8();
+    double bestRead = 1e18, bestLoad = 1e18;
+    long bareRows = 0;
+    int loaded = 0;
+    for (auto _ : state) {
+        double t0 = nowMs();
+        sqlite3_stmt* st = nullptr;
+        sqlite3_prepare_v2(db, sql.constData(), -1, &st, nullptr);
+        const int nc = sqlite3_column_count(st);
+        size_t bytes = 0;
+        bareRows = 0;
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            for (int i = 0; i < nc; ++i) {
+                bytes += size_t(sqlite3_column_bytes(st, i));
+                benchmark::DoNotOptimize(sqlite3_column_text(st, i));
+            }
+            ++bareRows;
+        }
+        sqlite3_finalize(st);
+        benchmark::DoNotOptimize(bytes);
+        bestRead = std::min(bestRead, nowMs() - t0);
+
+        Loaded l;
+        t0 = nowMs();
+        l.head.Open();
+        bestLoad = std::min(bestLoad, nowMs() - t0);
+        loaded = l.head.RecordCount();
+    }
+    sqlite3_close(db);
+    if (loaded != bareRows) state.SkipWithError("the load lost or gained rows");
+    state.counters["read_ms"] = bestRead;
+    state.counters["load_ms"] = bestLoad;
+    state.counters["ratio"] = bestLoad / bestRead;
+    state.counters["rows"] = double(loaded);
+}
+
+void BM_FirstSortDistinctText(benchmark::State& state)
+{
+    double best = 1e18;
+    std::string error;
+    for (auto _ : state) {
+        state.PauseTiming();
+        auto l = std::make_unique<Loaded>();
+        l->head.Open();
+        const int col = l->column("Remark");
+        state.ResumeTiming();
+        const double t0 = nowMs();
+        l->grid.clickTitle(col);
+        best = std::min(best, nowMs() - t0);
+        state.PauseTiming();
+        if (error.empty()) error = checkSortedByRemark(l->head, false);
+        l.reset();
+        state.ResumeTiming();
+    }
+    if (!error.empty()) state.SkipWithError(error.c_str());
+    state.counters["ms"] = best;
+}
+
+void BM_RepeatTitleClick(benchmark::State& state)
+{
+    Loaded l;
+    l.head.Open();
+    const int cols[] = {l.column("Remark"), l.column("PluName"), l.column("OrgName"), l.column("BookDate")};
+    for (int c : cols) l.grid.clickTitle(c); // first clicks: ranks built
+    double total = 0;
+    long clicks = 0;
+    for (auto _ : state) {
+        for (int c : cols) {
+            const double t0 = nowMs();
+            l.grid.clickTitle(c);
+            total += nowMs() - t0;
+            ++clicks;
+        }
+    }
+    // The last click was on BookDate; one more on Remark, checked (direction as marked).
+    l.grid.clickTitle(cols[0]);
+    const bool down = l.head.IndexDefs().size() > 0 && !l.head.IndexDefs().last().DescFields.isEmpty();
+    const std::string error = checkSortedByRemark(l.head, down);
+    if (!error.empty()) state.SkipWithError(error.c_str());
+    state.counters["ms"] = total / double(clicks);
+}
+
+void BM_ReloadKeepingSort(benchmark::State& state)
+{
+    Loaded l;
+    l.head.Open();
+    const int col = l.column("Remark");
+    double bestPlain = 1e18, bestSorted = 1e18;
+    std::string error;
+    for (auto _ : state) {
+        l.grid.clearSortMarkers();
+        l.head.setIndexName(QString());
+        double t0 = nowMs();
+        l.head.Refresh();
+        bestPlain = std::min(bestPlain, nowMs() - t0);
+
+        l.grid.clickTitle(col);
+        t0 = nowMs();
+        l.head.Refresh();
+        bestSorted = std::min(bestSorted, nowMs() - t0);
+        state.PauseTiming();
+        if (error.empty()) error = checkSortedByRemark(l.head, false);
+        state.ResumeTiming();
+    }
+    if (!error.empty()) state.SkipWithError(error.c_str());
+    state.counters["plain_ms"] = bestPlain;
+    state.counters["sorted_ms"] = bestSorted;
+    state.counters["ratio"] = bestSorted / bestPlain;
+}
+
+void BM_FilterSortedVsUnsorted(benchmark::State& state)
+{
+    Loaded l;
+    l.head.Open();
+    const QString expr = QStringLiteral("Remark like '%好%'");
+    const char* sortOn[] = {"Remark", "PluName", "BookTime"};
+    double bestPlain = 1e18, bestSorted = 1e18;
+    std::string error;
+    // The bare statement's answer: the natural rows whose remark holds the character.
+    std::vector<int> expected;
+    {
+        const auto& bare = bareRemarks();
+        for (size_t r = 0; r < bare.size(); ++r)
+            if (bare[r].find("好") != std::string::npos) expected.push_back(int(r));
+    }
+    int round = 0;
+    for (auto _ : state) {
+        l.grid.clearSortMarkers();
+        l.head.setIndexName(QString());
+        l.head.setFiltered(false);
+        l.head.setFilter(expr);
+        double t0 = nowMs();
+        l.head.setFiltered(true);
+        bestPlain = std::min(bestPlain, nowMs() - t0);
+        std::vector<int> plain;
+        for (int i = 0; i < l.head.RecordCount(); ++i) plain.push_back(l.head.physicalRow(i));
+
+        l.head.setFiltered(false);
+        l.grid.clickTitle(l.column(sortOn[round++ % 3]));
+        std::vector<int> order; // the sorted view before the filter
+        for (int i = 0; i < l.head.RecordCount(); ++i) order.push_back(l.head.physicalRow(i));
+        t0 = nowMs();
+        l.head.setFiltered(true);
+        bestSorted = std::min(bestSorted, nowMs() - t0);
+
+        state.PauseTiming();
+        if (error.empty() && plain != expected) error = "the unsorted filter differs from the statement";
+        if (error.empty()) {
+            // The sorted filter: the unsorted filter's rows in the sorted order.
+            std::vector<char> in(order.size(), 0);
+            for (int r : expected) in[size_t(r)] = 1;
+            std::vector<int> want;
+            for (int r : order)
+                if (in[size_t(r)]) want.push_back(r);
+            std::vector<int> got;
+            for (int i = 0; i < l.head.RecordCount(); ++i) got.push_back(l.head.physicalRow(i));
+            if (got != want) error = "the sorted filter differs";
+        }
+        state.ResumeTiming();
+    }
+    if (!error.empty()) state.SkipWithError(error.c_str());
+    state.counters["unsorted_ms"] = bestPlain;
+    state.counters["sorted_ms"] = bestSorted;
+    state.counters["shown"] = double(expected.size());
+}
+
+// Memory of the process from /proc (kB): one field of status or the sum of smaps_rollup's
+// private lines.
+double procKb(const char* file, const char* key, bool sumPrivate = false)
+{
+    FILE* f = std::fopen(file, "r");
+    if (!f) return 0;
+    char line[256];
+    double kb = 0;
+    while (std::fgets(line, sizeof line, f)) {
+        if (sumPrivate ? std::strncmp(line, "Private_", 8) == 0 : std::strncmp(line, key, std::strlen(key)) == 0) {
+            const char* p = std::strchr(line, ':');
+            if (p) kb += std::atof(p + 1);
+        }
+    }
+    std::fclose(f);
+    return kb;
+}
+
+// Run alone (--benchmark_filter=BM_ReloadMemory): the peak during a reload against the
+// resident size after the first load, and the private memory after five reloads against one.
+void BM_ReloadMemory(benchmark::State& state)
+{
+    double peakRatio = 0, privateRatio = 0, rssMiB = 0;
+    for (auto _ : state) {
+        Loaded l;
+        l.head.Open();
+        l.grid.clickTitle(l.column("Remark"));
+        const double rss = procKb("/proc/self/status", "VmRSS:");
+        // Reset the peak to the current size, then reload.
+        if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", f);
+            std::fclose(f);
+        }
+        l.head.Refresh();
+        const double peak = procKb("/proc/self/status", "VmHWM:");
+        const double private1 = procKb("/proc/self/smaps_rollup", nullptr, true);
+        for (int k = 0; k < 4; ++k) l.head.Refresh();
+        const double private5 = procKb("/proc/self/smaps_rollup", nullptr, true);
+        peakRatio = peak / rss;
+        privateRatio = private5 / private1;
+        rssMiB = rss / 1024;
+        if (size_t(l.head.RecordCount()) != bareRemarks().size()) state.SkipWithError("rows lost in a reload");
+    }
+    state.counters["peak_ratio"] = peakRatio;
+    state.counters["private_ratio"] = privateRatio;
+    state.counters["rss_MiB"] = rssMiB;
+}
+
 } // namespace
 
 BENCHMARK(BM_SqliteStepOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -411,6 +740,12 @@ BENCHMARK(BM_TitleClickOneField)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)-
 BENCHMARK(BM_TitleClickTwoMarkers)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_FilterAllRows)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_LocateLastRecord)->Arg(0)->Arg(1)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_LoadVsReadValues)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_FirstSortDistinctText)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_RepeatTitleClick)->Unit(benchmark::kMillisecond)->Iterations(5);
+BENCHMARK(BM_ReloadKeepingSort)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_FilterSortedVsUnsorted)->Unit(benchmark::kMillisecond)->Iterations(3);
+BENCHMARK(BM_ReloadMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {

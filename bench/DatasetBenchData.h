@@ -29,11 +29,12 @@ inline int trialCount()
     return n.isEmpty() ? 1000000 : n.toInt();
 }
 
-// The volume database: $QOR_BENCH_DB, or a file beside the program; made on first use.
+// The volume database (realistic: a chain's master data and distinct remarks): $QOR_BENCH_DB,
+// or a file in the current folder; made on first use.
 inline QString databasePath()
 {
     QString p = qEnvironmentVariable("QOR_BENCH_DB");
-    if (p.isEmpty()) p = QDir::currentPath() + QStringLiteral("/bench-trials-%1.db").arg(trialCount());
+    if (p.isEmpty()) p = QDir::currentPath() + QStringLiteral("/bench-realistic-%1.db").arg(trialCount());
     if (!QFile::exists(p)) {
         std::fprintf(stderr, "creating %s with %d trials ...\n", qPrintable(p), trialCount());
         QElapsedTimer t;

@@ -150,19 +150,7 @@ void ensureRanks(Column& c, bool caseIns)
 {
     if (c.rankVersion == c.version && (c.kind != Kind::Str || c.rankCaseIns == caseIns)) return;
     if (c.kind == Kind::Str) {
-        const uint32_t d = c.pool.size();
-        std::vector<uint32_t> order(d);
-        std::iota(order.begin(), order.end(), 0u);
-        auto cmp = caseIns ? compareGbkCaseIns : compareGbk;
-        std::sort(order.begin(), order.end(),
-                  [&](uint32_t a, uint32_t b) { return cmp(c.pool.get(a), c.pool.get(b)) < 0; });
-        c.ranks.assign(d, 0);
-        uint32_t rank = 0;
-        for (uint32_t i = 0; i < d; ++i) {
-            if (i == 0 || cmp(c.pool.get(order[i - 1]), c.pool.get(order[i])) != 0) ++rank;
-            c.ranks[order[i]] = rank;
-        }
-        c.rankCount = rank + 1;
+        c.rankCount = rankTexts(c.pool, caseIns, c.ranks);
     } else if (c.kind == Kind::Bool) {
         const size_t n = c.flags.size();
         c.ranks.resize(n);
@@ -204,19 +192,22 @@ inline uint32_t rowRank(const Column& c, int row)
     return c.ranks[size_t(row)];
 }
 
-// One stable counting-sort pass of perm by the key of column c.
+// One stable counting-sort pass of perm by the key of column c. The work buffers are kept
+// between sorts (user-interface thread only): fresh ones cost a page fault per 4 KB each time.
 void countingPass(std::vector<int>& perm, const Column& c, bool desc)
 {
+    static std::vector<uint32_t> keys, count;
+    static std::vector<int> out;
     const uint32_t R = c.rankCount;
-    std::vector<uint32_t> keys(perm.size());
+    keys.resize(perm.size());
     for (size_t i = 0; i < perm.size(); ++i) {
         const uint32_t k = rowRank(c, perm[i]);
         keys[i] = desc ? R - 1 - k : k;
     }
-    std::vector<uint32_t> count(size_t(R) + 1, 0);
-    for (uint32_t k : keys) ++count[k + 1];
+    count.assign(size_t(R) + 1, 0);
+    for (size_t i = 0; i < perm.size(); ++i) ++count[keys[i] + 1];
     for (size_t i = 1; i < count.size(); ++i) count[i] += count[i - 1];
-    std::vector<int> out(perm.size());
+    out.resize(perm.size());
     for (size_t i = 0; i < perm.size(); ++i) out[count[keys[i]]++] = perm[i];
     perm.swap(out);
 }
@@ -695,7 +686,9 @@ void TClientDataSet::rebuildView(int keepPhys)
     }
     std::vector<int> order = m_natural;
     TIndexDef tmp;
+    bool sorted = false;
     if (const TIndexDef* idx = currentIndex(tmp)) {
+        sorted = true;
         const QStringList fields = splitFieldList(idx->Fields);
         const QStringList desc = splitFieldList(idx->DescFields);
         const QStringList ci = splitFieldList(idx->CaseInsFields);
@@ -722,8 +715,17 @@ void TClientDataSet::rebuildView(int keepPhys)
         if (m_filter) {
             const Store& st = *m_store;
             const dsimpl::Filter& flt = *m_filter;
-            order.erase(std::remove_if(order.begin(), order.end(), [&](int r) { return !flt.test(st, r); }),
-                        order.end());
+            if (!sorted || order.size() < 4096) {
+                order.erase(std::remove_if(order.begin(), order.end(), [&](int r) { return !flt.test(st, r); }),
+                            order.end());
+            } else {
+                // A sorted view: test the rows in storage order (sequential reads), then keep the
+                // sorted order of those that pass.
+                std::vector<uint8_t> pass(st.rows, 0);
+                for (int r : m_natural) pass[size_t(r)] = flt.test(st, r);
+                order.erase(std::remove_if(order.begin(), order.end(), [&](int r) { return !pass[size_t(r)]; }),
+                            order.end());
+            }
         }
     }
     m_view.swap(order);

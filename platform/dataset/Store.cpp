@@ -3,6 +3,7 @@
 #include "platform/text/Gbk.h"
 
 #include <QString>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
@@ -83,16 +84,37 @@ uint64_t StringPool::hash(std::string_view s)
     return mix(h);
 }
 
-void StringPool::grow()
+void StringPool::grow(size_t atLeast)
 {
-    const uint32_t newSize = m_table.empty() ? 64 : uint32_t(m_table.size() * 2);
+    size_t newSize = m_table.empty() ? 64 : m_table.size() * 2;
+    while (newSize < atLeast * 2 || newSize < (size_t(size()) + 1) * 2) newSize *= 2;
+    std::vector<uint64_t> old;
+    old.swap(m_table);
     m_table.assign(newSize, 0);
-    m_mask = newSize - 1;
-    for (uint32_t id = 0; id < size(); ++id) {
-        uint32_t slot = uint32_t(hash(get(id)) >> 32) & m_mask;
-        while (m_table[slot]) slot = (slot + 1) & m_mask;
-        m_table[slot] = id + 1;
+    m_mask = uint32_t(newSize - 1);
+    if (!old.empty()) {
+        for (uint64_t e : old) {
+            if (!e) continue;
+            uint32_t slot = uint32_t(e >> 32) & m_mask;
+            while (m_table[slot]) slot = (slot + 1) & m_mask;
+            m_table[slot] = e;
+        }
+    } else {
+        // The table was dropped after a load: hash the texts again.
+        for (uint32_t id = 0; id < size(); ++id) {
+            const uint64_t tag = hash(get(id)) >> 32;
+            uint32_t slot = uint32_t(tag) & m_mask;
+            while (m_table[slot]) slot = (slot + 1) & m_mask;
+            m_table[slot] = (tag << 32) | (uint64_t(id) + 1);
+        }
     }
+}
+
+void StringPool::reserve(size_t texts, size_t bytes)
+{
+    m_bytes.reserve(bytes);
+    m_starts.reserve(texts + 1);
+    if (texts > m_table.size() / 2) grow(texts);
 }
 
 uint32_t StringPool::intern(std::string_view s)
@@ -108,21 +130,24 @@ uint32_t StringPool::intern(std::string_view s)
             return m_last;
         }
     }
-    if ((size() + 1) * 2 > m_table.size()) grow();
-    uint32_t slot = uint32_t(hash(s) >> 32) & m_mask;
+    if ((size_t(size()) + 1) * 2 > m_table.size()) grow();
+    const uint64_t tag = hash(s) >> 32;
+    uint32_t slot = uint32_t(tag) & m_mask;
     for (;;) {
-        const uint32_t e = m_table[slot];
+        const uint64_t e = m_table[slot];
         if (!e) break;
-        const uint32_t id = e - 1;
-        const uint32_t a = m_starts[id], b = m_starts[id + 1];
-        if (b - a == n) {
-            const char* q = m_bytes.data() + a;
-            if (isShort ? shortKey(q, n) == key : sameBytes(q, s.data(), n)) {
-                m_last = id;
-                m_lastLen = uint32_t(n);
-                m_lastA = key.a;
-                m_lastB = key.b;
-                return id;
+        if ((e >> 32) == tag) {
+            const uint32_t id = uint32_t(e) - 1;
+            const uint32_t a = m_starts[id], b = m_starts[id + 1];
+            if (b - a == n) {
+                const char* q = m_bytes.data() + a;
+                if (isShort ? shortKey(q, n) == key : sameBytes(q, s.data(), n)) {
+                    m_last = id;
+                    m_lastLen = uint32_t(n);
+                    m_lastA = key.a;
+                    m_lastB = key.b;
+                    return id;
+                }
             }
         }
         slot = (slot + 1) & m_mask;
@@ -132,7 +157,7 @@ uint32_t StringPool::intern(std::string_view s)
     const uint32_t id = size();
     m_bytes.insert(m_bytes.end(), s.begin(), s.end());
     m_starts.push_back(uint32_t(m_bytes.size()));
-    m_table[slot] = id + 1;
+    m_table[slot] = (tag << 32) | (uint64_t(id) + 1);
     m_last = id;
     m_lastLen = uint32_t(n);
     m_lastA = key.a;
@@ -142,13 +167,15 @@ uint32_t StringPool::intern(std::string_view s)
 
 size_t StringPool::memoryBytes() const
 {
-    return m_bytes.capacity() + m_starts.capacity() * 4 + m_table.capacity() * 4;
+    return m_bytes.capacity() + m_starts.capacity() * 4 + m_table.capacity() * 8;
 }
 
 void StringPool::shrink()
 {
     m_bytes.shrink_to_fit();
     m_starts.shrink_to_fit();
+    std::vector<uint64_t>().swap(m_table);
+    m_mask = 0;
 }
 
 // --- Column ---------------------------------------------------------------------------------
@@ -196,6 +223,26 @@ void Column::shrink()
     // The row vectors keep their slack (copying them would cost more than the memory saved);
     // the text arena is trimmed.
     pool.shrink();
+}
+
+void reserveLike(Store& fresh, const Store* previous)
+{
+    if (!previous || previous->cols.size() != fresh.cols.size()) return;
+    const size_t rows = previous->rows;
+    for (size_t i = 0; i < fresh.cols.size(); ++i) {
+        Column& c = fresh.cols[i];
+        const Column& p = previous->cols[i];
+        if (c.kind != p.kind) continue;
+        switch (c.kind) {
+        case Kind::Str:
+            c.ids.reserve(rows);
+            c.pool.reserve(p.pool.size(), p.pool.byteSize());
+            break;
+        case Kind::Int: c.ints.reserve(rows); c.flags.reserve(rows); break;
+        case Kind::Dbl: c.dbls.reserve(rows); c.flags.reserve(rows); break;
+        case Kind::Bool: c.flags.reserve(rows); break;
+        }
+    }
 }
 
 size_t Store::memoryBytes() const
@@ -302,6 +349,85 @@ int compareGbk(std::string_view a, std::string_view b)
 int compareGbkCaseIns(std::string_view a, std::string_view b)
 {
     return compareImpl<true>(a, b);
+}
+
+namespace {
+
+// The first sixteen bytes of a text's sort key as two big-endian words: GBK bytes (ASCII folded
+// to upper case when asked), a character GBK cannot encode as 0xFF and its key in three bytes,
+// so that comparing the words orders as compareImpl does wherever they differ.
+struct TextPrefix {
+    uint64_t hi = 0, lo = 0;
+    uint32_t id = 0;
+    bool samePrefix(const TextPrefix& o) const { return hi == o.hi && lo == o.lo; }
+    bool operator<(const TextPrefix& o) const
+    {
+        return hi != o.hi ? hi < o.hi : lo != o.lo ? lo < o.lo : id < o.id;
+    }
+};
+
+TextPrefix gbkPrefix(std::string_view s, bool caseIns, uint32_t id)
+{
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
+    const auto* e = p + s.size();
+    TextPrefix k;
+    k.id = id;
+    int n = 0;
+    auto put = [&](unsigned b) {
+        if (n < 8) k.hi |= uint64_t(b & 0xFF) << (56 - 8 * n);
+        else if (n < 16) k.lo |= uint64_t(b & 0xFF) << (56 - 8 * (n - 8));
+        ++n;
+    };
+    while (p < e && n < 16) {
+        if (*p < 0x80) {
+            put(caseIns ? foldAscii(*p) : *p);
+            ++p;
+            continue;
+        }
+        const uint32_t c = gbkKey(decodeUtf8(p, e));
+        if (c >= 0x10000) {
+            put(0xFF);
+            put(c >> 16);
+            put(c >> 8);
+            put(c);
+        } else if (c >= 0x100) {
+            put(c >> 8);
+            put(c);
+        } else {
+            put(c);
+        }
+    }
+    return k;
+}
+
+} // namespace
+
+uint32_t rankTexts(const StringPool& pool, bool caseIns, std::vector<uint32_t>& ranks)
+{
+    const uint32_t d = pool.size();
+    auto cmp = caseIns ? compareGbkCaseIns : compareGbk;
+    std::vector<TextPrefix> keys(d);
+    for (uint32_t id = 0; id < d; ++id) keys[id] = gbkPrefix(pool.get(id), caseIns, id);
+    std::sort(keys.begin(), keys.end());
+    // Equal prefixes: the whole texts decide (ties by id keep the sort deterministic).
+    for (size_t i = 0; i < keys.size();) {
+        size_t j = i + 1;
+        while (j < keys.size() && keys[j].samePrefix(keys[i])) ++j;
+        if (j - i > 1)
+            std::sort(keys.begin() + long(i), keys.begin() + long(j), [&](const TextPrefix& a, const TextPrefix& b) {
+                const int c = cmp(pool.get(a.id), pool.get(b.id));
+                return c != 0 ? c < 0 : a.id < b.id;
+            });
+        i = j;
+    }
+    ranks.assign(d, 0);
+    uint32_t rank = 0;
+    for (size_t i = 0; i < keys.size(); ++i) {
+        if (i == 0 || !keys[i - 1].samePrefix(keys[i]) || cmp(pool.get(keys[i - 1].id), pool.get(keys[i].id)) != 0)
+            ++rank;
+        ranks[keys[i].id] = rank;
+    }
+    return rank + 1;
 }
 
 bool equalsCaseIns(std::string_view a, std::string_view b)

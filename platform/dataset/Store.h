@@ -24,16 +24,23 @@ public:
         return std::string_view(m_bytes.data() + m_starts[id], m_starts[id + 1] - m_starts[id]);
     }
     uint32_t size() const { return uint32_t(m_starts.size() - 1); }
+    size_t byteSize() const { return m_bytes.size(); }
     size_t memoryBytes() const;
+    // Trims the arena and drops the lookup table (rebuilt by the next intern): a loaded column
+    // rarely takes new texts, and the table is a tenth of its memory.
     void shrink();
-    void reserveBytes(size_t n) { m_bytes.reserve(n); }
+    // Room for about this many texts and bytes (a reload of the same rows), so that nothing is
+    // copied while growing.
+    void reserve(size_t texts, size_t bytes);
 
 private:
-    void grow();
+    void grow(size_t atLeast = 0);
     static uint64_t hash(std::string_view s);
     std::vector<char> m_bytes;
     std::vector<uint32_t> m_starts; // entry i is [m_starts[i], m_starts[i+1])
-    std::vector<uint32_t> m_table;  // slot -> id + 1, 0 empty
+    // slot -> (high 32 bits of the hash << 32) | (id + 1), 0 empty: a probe compares the hash
+    // before it touches the text, and growing rehashes without reading the texts.
+    std::vector<uint64_t> m_table;
     uint32_t m_mask = 0;
     // The id returned last, with its length and short key.
     uint32_t m_last = 0xFFFFFFFFu;
@@ -111,6 +118,15 @@ struct Store {
     size_t rows = 0;
     size_t memoryBytes() const;
 };
+
+// Reserves in fresh (columns made, no rows yet) the room the previous store of the same shape
+// used: a reload then grows no vector by copying, which keeps its peak memory down.
+void reserveLike(Store& fresh, const Store* previous);
+
+// Dense ranks (1-based) of the texts of a pool in GBK order, equal texts one rank: ranks[id].
+// Sorts on a 64-bit prefix of the GBK bytes and compares whole texts only where prefixes tie.
+// Returns the number of ranks + 1.
+uint32_t rankTexts(const StringPool& pool, bool caseIns, std::vector<uint32_t>& ranks);
 
 // Orders UTF-8 texts as their GBK bytes (ASCII first, then GB2312 characters in pinyin order);
 // characters GBK cannot encode come last, by code point.
