@@ -121,6 +121,9 @@ TfrmBaseACx::TfrmBaseACx(QWidget* parent) : TfrmBaseA(parent), qryAdoHead(std::m
     usePopupMenu(dgrdHead);
     RecordActionSource = dsHead;
 
+    // Refresh moves the focus here, so that the condition boxes run their exit checks first.
+    ToolBar1->setFocusPolicy(Qt::ClickFocus);
+
     I1 = addMenuEntry(popBaseA, "I1", actDetail, u"详细(&I)...  Ctrl+左键或双击"_s);
     addMenuSeparator(popBaseA, "N0");
 
@@ -152,10 +155,10 @@ void TfrmBaseACx::FormCreate(QObject* sender)
     OrgListKind = orgListKind;
 
     if (UseCalcFields) {
-        CreateCalcFields(qryHead, FormKey, CalcFieldDefs);
+        CreateCalcFields(qryHead, FormKey, CalcFieldDefs.get());
         AddCalcColumns(qryHead, dgrdHead);
     }
-    CalcFieldSql = GetCalcFieldSql(CalcFieldDefs);
+    CalcFieldSql = GetCalcFieldSql(CalcFieldDefs.get());
     OrgListWithAll = true;
     ShowOrgList = true;
     EnableTitleSort(dgrdHead);
@@ -278,13 +281,16 @@ void TfrmBaseACx::actQueryExecute(QObject* sender)
     if (!ok) return;
     const QString oldWhere = QryWhere;
     const QString oldDesc = QryDesc;
+    const QString oldHint = dgrdHead->Hint();
     QryDesc = desc;
     QryWhere = where;
     LoadFailed = false;
     LoadData();
+    // The rows shown are still those of the previous condition: so are the texts and the hint.
     if (LoadFailed) {
         QryWhere = oldWhere;
         QryDesc = oldDesc;
+        dgrdHead->setHint(oldHint);
     }
 }
 
@@ -312,12 +318,14 @@ void TfrmBaseACx::actRefreshExecute(QObject* sender)
     ToolBar1->setFocus(Qt::OtherFocusReason);
     const QString oldWhere = QryWhere;
     const QString oldDesc = QryDesc;
+    const QString oldHint = dgrdHead->Hint();
     if (UseQryFrame) frameQryShow->GetQryCondition(QryWhere, QryDesc);
     LoadFailed = false;
     LoadData();
     if (LoadFailed) {
         QryWhere = oldWhere;
         QryDesc = oldDesc;
+        dgrdHead->setHint(oldHint);
     }
 }
 

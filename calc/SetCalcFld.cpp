@@ -35,12 +35,6 @@ const QString kMsgNoLength = QStringLiteral("字段属性中“字段长度”�
 // Positions of lbxOperator.
 enum { opPlus, opMinus, opTimes, opDivide, opOpen, opClose, opConstant };
 
-bool isOperatorText(const QString& s)
-{
-    return s == QLatin1String("+") || s == QLatin1String("-") || s == QLatin1String("*") ||
-           s == QLatin1String("/");
-}
-
 bool isOperatorChar(QChar c)
 {
     return c == QLatin1Char('+') || c == QLatin1Char('-') || c == QLatin1Char('*') ||
@@ -108,12 +102,12 @@ void ShowCalcFieldEditor(TClientDataSet* ds, const QString& formKey)
         if (o->isWidgetType()) owner = static_cast<QWidget*>(o)->window();
     if (!owner) owner = QApplication::activeWindow();
 
-    std::unique_ptr<TfrmSetCalcFld> f(TfrmBase::create<TfrmSetCalcFld>(owner));
+    ModalDialog<TfrmSetCalcFld> f(TfrmBase::create<TfrmSetCalcFld>(owner));
     g_calcEditor = f.get();
     f->CalcDataSet = ds;
     f->FormKey = formKey;
     f->FillColumns(-1);
-    runModal(f.get());
+    f.exec();
 }
 
 // --- the form ------------------------------------------------------------------------------------
@@ -469,7 +463,7 @@ bool TfrmSetCalcFld::checkAttributes(bool forSave)
     return false;
 }
 
-void TfrmSetCalcFld::ConfirmAttributes(QWidget* list)
+void TfrmSetCalcFld::ConfirmAttributes(QWidget*)
 {
     if (m_state != esUnchecked) return;
     if (checkAttributes(false)) setState(esEditing);

@@ -3,11 +3,13 @@
 #include "framework/SharedUtils.h"
 #include "host/include/PubProcDll.h"
 #include "host/include/CommDllApi.h"
+#include "module/ErrLog.h"
 #include "module/MISPub.h"
 #include "module/ModuleState.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/grid/DBGridEh.h"
 #include "platform/grid/PrintDBGridEh.h"
+#include "platform/ui/Guard.h"
 
 #include <QApplication>
 #include <QDir>
@@ -66,6 +68,7 @@ bool callEntry(const char* library, const char* entry, bool giveBackApplication,
     try {
         call(proc);
     } catch (...) {
+        LogException(currentExceptionMessage());
         dlclose(h);
         return false;
     }
@@ -74,6 +77,7 @@ bool callEntry(const char* library, const char* entry, bool giveBackApplication,
             try {
                 back();
             } catch (...) {
+                LogException(currentExceptionMessage());
             }
         }
     }
@@ -153,6 +157,7 @@ bool ShowLocateDialog(TDBGridEh* grid)
     try {
         found = ds->Locate(fields, QVariant(value), options);
     } catch (...) {
+        LogException(currentExceptionMessage());
         ShowInfoMsg(QStringLiteral("数据类型不一致！"));
         return false;
     }
@@ -179,11 +184,13 @@ void ShowFilterDialog(TDBGridEh* grid)
         ds->setFilter(expr);
         ds->setFiltered(true);
     } catch (...) {
+        LogException(currentExceptionMessage());
         try {
             ds->setFiltered(false);
             ds->setFilter(oldExpr);
             ds->setFiltered(oldOn);
         } catch (...) {
+            LogException(currentExceptionMessage());
         }
         ShowErrorMsg(QStringLiteral("错误的过滤条件！"));
     }
@@ -357,6 +364,7 @@ bool PrintDBGrid(int mode, TDBGridEh* grid, const QString& title, const QStringL
         default: pr->Preview(); break;
         }
     } catch (...) {
+        LogException(currentExceptionMessage());
         printBusy() = false;
         return false;
     }

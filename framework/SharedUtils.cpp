@@ -144,16 +144,12 @@ QDialog* CreateInputDialog(const QString& caption, const QString& prompt, const 
 
 PromptAnswer RunInputDialog(const PromptCall& call, QWidget* parent)
 {
-    QPointer<QDialog> dlg = CreateInputDialog(call.caption, call.text, call.preset, parent ? parent : boxOwner());
+    ModalDialog<QDialog> dlg(CreateInputDialog(call.caption, call.text, call.preset, parent ? parent : boxOwner()));
     PromptAnswer a;
-    a.accepted = runModal(dlg) == QDialog::Accepted;
-    if (dlg) {
-        a.text = dlg->findChild<QLineEdit*>(QStringLiteral("edtValue"))->text();
-        delete dlg;
-    } else {
-        a.accepted = false;
-    }
-    if (!a.accepted) a.text.clear();
+    const int result = dlg.exec();
+    // A dialog its owner freed meanwhile counts as cancelled.
+    a.accepted = dlg && result == QDialog::Accepted;
+    if (a.accepted) a.text = dlg->findChild<QLineEdit*>(QStringLiteral("edtValue"))->text();
     return a;
 }
 

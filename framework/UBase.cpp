@@ -226,8 +226,6 @@ TfrmBase::TfrmBase(QWidget* parent) : QDialog(parent)
 TfrmBase::~TfrmBase()
 {
     FormDestroy();
-    delete CalcFieldDefs;
-    CalcFieldDefs = nullptr;
 }
 
 QAction* TfrmBase::newAction(const char* name, const char* category, const QString& caption,
@@ -288,7 +286,7 @@ void TfrmBase::FormCreate(QObject*)
     actPrnFmtDesign->setVisible(URightPrnFmt());
     UseCalcFields = true;
     UseQryFrame = true;
-    if (!CalcFieldDefs) CalcFieldDefs = new QStringList;
+    if (!CalcFieldDefs) CalcFieldDefs = std::make_unique<QStringList>();
     ResetImeNames(this, QString());
     CheckFieldRights = true;
     ShowQtyFields = true;
@@ -354,8 +352,7 @@ void TfrmBase::FormActivate()
 
 void TfrmBase::FormClose(QObject*, TCloseAction& action)
 {
-    delete CalcFieldDefs;
-    CalcFieldDefs = nullptr;
+    CalcFieldDefs.reset();
     Closing = true;
     action = caFree;
 }

@@ -9,6 +9,7 @@
 #include <QList>
 #include <QStringList>
 #include <functional>
+#include <memory>
 #include <type_traits>
 #include <utility>
 
@@ -60,7 +61,7 @@ public:
     QString FunCode;
     QString FormKey;
     int PrnSerialNo = -1;
-    QStringList* CalcFieldDefs = nullptr; // owned; freed at close
+    std::unique_ptr<QStringList> CalcFieldDefs; // made at create, freed at close
     QString CalcFieldSql;
     QString FullSql;
     QString QryWhere;

@@ -7,6 +7,7 @@
 #include "platform/ui/Guard.h"
 
 #include <QApplication>
+#include <QDebug>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -149,9 +150,11 @@ void WriteErrLog(const QString& system, const QString& module, const QString& me
             for (const QString& folder : ErrLogCandidateFolders())
                 if (appendTo(folder, record)) return;
         } catch (...) {
+            // no log file could be written: the record goes to standard error below
         }
         toStderr(record);
     } catch (...) {
+        qWarning().noquote() << "error log:" << message;
     }
 }
 
@@ -162,6 +165,7 @@ void LogException(const QString& message)
         WriteErrLog(QGuiApplication::applicationDisplayName(), active ? active->windowTitle() : QString(),
                     message);
     } catch (...) {
+        qWarning().noquote() << "error log:" << message;
     }
 }
 
@@ -170,5 +174,6 @@ void LogCurrentException()
     try {
         LogException(currentExceptionMessage());
     } catch (...) {
+        qWarning("error log: the exception's message could not be read");
     }
 }

@@ -203,8 +203,8 @@ namespace {
 
 class ExitCheck : public QObject {
 public:
-    ExitCheck(QWidget* control, std::function<void()> handler)
-        : QObject(control), handler(std::move(handler)), m_control(control)
+    ExitCheck(QWidget* control, std::function<void()> onExit)
+        : QObject(control), handler(std::move(onExit)), m_control(control)
     {
         setObjectName(QStringLiteral("qorExitCheck"));
         entered = control->hasFocus();

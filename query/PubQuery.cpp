@@ -1,7 +1,9 @@
 #include "query/PubQuery.h"
 
 #include "host/include/PubProcDll.h"
+#include "module/ErrLog.h"
 #include "module/MISPub.h"
+#include "platform/ui/Guard.h"
 
 #include <QComboBox>
 #include <QLineEdit>
@@ -483,6 +485,7 @@ void FillQryValues(const QString& qryType, const QString& fieldName, QStringList
         }
     } catch (...) {
         // the list keeps the values read so far
+        LogException(currentExceptionMessage());
     }
 }
 
@@ -698,5 +701,6 @@ void RememberQryCondition(const QString& qryType, const QString& item, const QSt
         }
     } catch (...) {
         // remembering is a convenience: the condition is built all the same
+        LogException(currentExceptionMessage());
     }
 }

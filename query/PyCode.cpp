@@ -30,10 +30,10 @@ void chooseEntry(QComboBox* cmb, const QString& text)
 // those internal changes from reaching the box's change handlers.
 class KeptText {
 public:
-    explicit KeptText(QComboBox* cmb)
-        : cmb(cmb), text(cmb->currentText()),
-          cursor(cmb->lineEdit() ? cmb->lineEdit()->cursorPosition() : 0),
-          blockBox(cmb), blockEdit(cmb->lineEdit())
+    explicit KeptText(QComboBox* box)
+        : cmb(box), text(box->currentText()),
+          cursor(box->lineEdit() ? box->lineEdit()->cursorPosition() : 0),
+          blockBox(box), blockEdit(box->lineEdit())
     {
     }
     ~KeptText()

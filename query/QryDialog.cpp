@@ -2,6 +2,7 @@
 
 #include "framework/SharedUtils.h"
 #include "host/include/PubProcDll.h"
+#include "module/ErrLog.h"
 #include "module/MISPub.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSource.h"
@@ -321,6 +322,7 @@ void TfrmQry::btnOKClick(QObject*)
         QryDescText = desc;
     } catch (...) {
         // the list form keeps its previous condition
+        LogException(currentExceptionMessage());
         result = ResultNo;
     }
     done(result);
@@ -495,20 +497,16 @@ bool ShowQryDialog(const QString& qryType, QString& whereText, QString& descText
 {
     QPointer<TfrmQry>& current = currentDialog();
     if (current) return false; // one dialog at a time
-    TfrmQry* dlg = TfrmBase::create<TfrmQry>(nullptr);
-    current = dlg;
     int result = TfrmQry::ResultCancel;
-    try {
+    {
+        // Closing frees the dialog; one that a caller's hook left open goes as well.
+        ModalDialog<TfrmQry> dlg(TfrmBase::create<TfrmQry>(nullptr));
+        current = dlg.get();
         CurQryType = qryType;
         dlg->QryType = qryType;
         LoadQryFields(qryType, dlg->Catalog);
-        result = runModal(dlg);
-    } catch (...) {
-        delete current.data();
-        throw;
+        result = dlg.exec();
     }
-    // Closing frees the dialog; one that a caller's hook left open goes as well.
-    delete current.data();
     if (result != TfrmQry::ResultOK) return false;
     whereText = QryWhereText;
     descText = QryDescText;

@@ -653,13 +653,9 @@ void TfrmTryOutLr::FormClose(QObject* sender, TCloseAction& action)
 
 void ShowTryOutEntry(QWidget* owner, TTryOutRefresh* opener, const TTryOutRecord* record)
 {
-    struct Free {
-        QPointer<TfrmTryOutLr> form;
-        ~Free() { delete form.data(); }
-    } held{TfrmBase::create<TfrmTryOutLr>(owner)};
-    TfrmTryOutLr* f = held.form;
+    ModalDialog<TfrmTryOutLr> f(TfrmBase::create<TfrmTryOutLr>(owner));
     f->EditMode = record != nullptr;
     if (record) f->SetRecord(*record);
     f->setOpener(opener);
-    runModal(f);
+    f.exec();
 }

@@ -13,6 +13,8 @@
 #include "platform/db/Db.h"
 #include "platform/ui/Guard.h"
 
+#include <QDebug>
+
 #include <QApplication>
 #include <QPointer>
 
@@ -38,6 +40,8 @@ void run(F&& fn)
     try {
         guard(fn);
     } catch (...) {
+        // Nothing may leave a library entry; the guard's own box failed.
+        qWarning().noquote() << "commDll:" << currentExceptionMessage();
     }
 }
 
@@ -49,6 +53,7 @@ const char* runText(F&& fn)
     try {
         return keepResult(text);
     } catch (...) {
+        qWarning().noquote() << "commDll:" << currentExceptionMessage();
         return "";
     }
 }

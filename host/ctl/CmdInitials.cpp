@@ -5,7 +5,7 @@
 #include <iostream>
 #include <string>
 
-int cmdInitials(int argc, char** argv)
+int cmdInitials(int argc, char**)
 {
     if (argc > 2) {
         ctlErr(QStringLiteral("用法：qorctl initials < 文本文件（每行输出该行的拼音首字母）"));

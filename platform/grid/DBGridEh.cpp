@@ -10,6 +10,7 @@
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QComboBox>
+#include <QDebug>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
@@ -29,13 +30,14 @@ namespace {
 
 const QColor kLineColor(0x80, 0x80, 0x80);
 
-// Runs fn and swallows what it throws: painting and model reads must never throw.
+// Runs fn and logs what it throws: painting and model reads must never throw.
 template <class F>
 auto quiet(F fn, decltype(fn()) fallback) -> decltype(fn())
 {
     try {
         return fn();
     } catch (...) {
+        qWarning().noquote() << "grid:" << currentExceptionMessage();
         return fallback;
     }
 }

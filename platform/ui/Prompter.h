@@ -2,12 +2,13 @@
 // that tests can script the answers. Every modal form runs through runModal().
 #pragma once
 
+#include <QDialog>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 #include <functional>
 #include <memory>
 
-class QDialog;
 class QWidget;
 class QPrinter;
 
@@ -69,3 +70,21 @@ int runModal(QDialog* dlg);
 using ModalHook = std::function<int(QDialog*)>;
 void setModalHook(ModalHook hook); // empty hook restores exec()
 
+// Owns a dialog from its creation to its end: exec() runs it through runModal, and the dialog is
+// deleted when the owner goes, also after an exception or when its own close handler freed it
+// already (then the owner is empty).
+template <class D> class ModalDialog {
+public:
+    explicit ModalDialog(D* dialog) : m_dialog(dialog) {}
+    ~ModalDialog() { delete m_dialog.data(); }
+    ModalDialog(const ModalDialog&) = delete;
+    ModalDialog& operator=(const ModalDialog&) = delete;
+
+    int exec() { return m_dialog ? runModal(m_dialog.data()) : QDialog::Rejected; }
+    D* get() const { return m_dialog.data(); }
+    D* operator->() const { return m_dialog.data(); }
+    explicit operator bool() const { return !m_dialog.isNull(); }
+
+private:
+    QPointer<D> m_dialog;
+};
