@@ -3,13 +3,23 @@
 #include "host/commDll/CommDllCommon.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/grid/DBGridEh.h"
-#include "platform/ui/Guard.h"
 #include "platform/ui/Prompter.h"
 
 #include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QSaveFile>
+#include <QTemporaryFile>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <algorithm>
+#include <cstdio>
 
 #include <xlsxwriter.h>
 
@@ -45,6 +55,7 @@ GridSnapshot snapshotGrid(TDBGridEh* grid)
         TColumnEh* c = cols->Items(i);
         if (!c->Visible()) continue;
         logical << i;
+        s.columns << i;
         levels << grid->titleLevels(i);
         s.captions << levels.last().join(QLatin1Char('-'));
         s.widths << c->Width();
@@ -88,30 +99,6 @@ GridSnapshot snapshotGrid(TDBGridEh* grid)
         }
     }
 
-    TClientDataSet* ds = grid->DataSet();
-    const int count = ds && ds->Active() ? ds->RecordCount() : 0;
-    for (int r = 0; r < count; ++r) {
-        const int phys = ds->physicalRow(r);
-        QList<ExportCell> row;
-        for (int j = 0; j < n; ++j) {
-            TColumnEh* c = cols->Items(logical[j]);
-            ExportCell cell;
-            try {
-                cell.text = c->displayTextAt(phys);
-                if (s.numeric[j]) {
-                    const QVariant v = c->Field()->valueAt(phys);
-                    if (!v.isNull()) {
-                        cell.isNumber = true;
-                        cell.number = v.toDouble();
-                    }
-                }
-            } catch (...) {
-                cell = ExportCell{};
-            }
-            row << cell;
-        }
-        s.rows << row;
-    }
     for (int fr = 0; fr < grid->FooterRowCount(); ++fr) {
         QList<ExportCell> row;
         for (int j = 0; j < n; ++j) row << footerCell(grid->footerText(logical[j], fr), s.numeric[j]);
@@ -120,93 +107,238 @@ GridSnapshot snapshotGrid(TDBGridEh* grid)
     return s;
 }
 
-// --- workbook -------------------------------------------------------------------------------
-
-void writeXlsx(const GridSnapshot& s, const QString& path, const QString& sheetName)
+QList<ExportCell> rowCells(TDBGridEh* grid, const GridSnapshot& s, int viewPos)
 {
-    const QByteArray file = path.toUtf8();
-    lxw_workbook* wb = workbook_new(file.constData());
-    if (!wb) throw CommDllError(QStringLiteral("无法创建文件：%1").arg(path));
-    QByteArray sheet = sheetName.left(31).toUtf8();
-    const bool sheetOk = !sheet.isEmpty() && workbook_validate_sheet_name(wb, sheet.constData()) == LXW_NO_ERROR;
-    lxw_worksheet* ws = workbook_add_worksheet(wb, sheetOk ? sheet.constData() : nullptr);
-
-    lxw_format* head = workbook_add_format(wb);
-    format_set_bold(head);
-    format_set_align(head, LXW_ALIGN_CENTER);
-    format_set_align(head, LXW_ALIGN_VERTICAL_CENTER);
-    format_set_border(head, LXW_BORDER_THIN);
-    format_set_text_wrap(head);
-    QHash<QString, lxw_format*> numberFormats;
-    QList<QByteArray> keep; // format strings stay alive until the workbook is closed
-    auto numberFormat = [&](const QString& fmt) -> lxw_format* {
-        if (fmt.isEmpty()) return nullptr;
-        auto it = numberFormats.find(fmt);
-        if (it != numberFormats.end()) return it.value();
-        keep << fmt.toUtf8();
-        lxw_format* f = workbook_add_format(wb);
-        format_set_num_format(f, keep.last().constData());
-        numberFormats.insert(fmt, f);
-        return f;
-    };
-    lxw_format* footFormat = workbook_add_format(wb);
-    format_set_bold(footFormat);
-
-    auto cut = [](const QString& t) {
-        // A cell holds at most 32767 characters.
-        return (t.size() > 32767 ? t.left(32767) : t).toUtf8();
-    };
-    auto check = [&](lxw_error e) {
-        if (e != LXW_NO_ERROR) {
-            const std::string msg = lxw_strerror(e);
-            workbook_close(wb);
-            throw CommDllError(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(msg.c_str())));
-        }
-    };
-
-    for (const HeaderCell& h : s.header) {
-        const QByteArray t = cut(h.text);
-        if (h.rowSpan > 1 || h.colSpan > 1)
-            check(worksheet_merge_range(ws, lxw_row_t(h.row), lxw_col_t(h.col), lxw_row_t(h.row + h.rowSpan - 1),
-                                        lxw_col_t(h.col + h.colSpan - 1), t.constData(), head));
-        else
-            check(worksheet_write_string(ws, lxw_row_t(h.row), lxw_col_t(h.col), t.constData(), head));
-    }
-    for (int j = 0; j < s.widths.size(); ++j)
-        check(worksheet_set_column(ws, lxw_col_t(j), lxw_col_t(j), std::max(4.0, s.widths[j] / 7.0), nullptr));
-
-    auto writeRow = [&](int r, const QList<ExportCell>& row, lxw_format* textFormat) {
-        for (int j = 0; j < row.size(); ++j) {
-            const ExportCell& c = row[j];
-            if (c.isNumber) {
-                lxw_format* f = numberFormat(s.numFormats.value(j));
-                check(worksheet_write_number(ws, lxw_row_t(r), lxw_col_t(j), c.number, f));
-            } else if (!c.text.isEmpty()) {
-                const QByteArray t = cut(c.text);
-                check(worksheet_write_string(ws, lxw_row_t(r), lxw_col_t(j), t.constData(), textFormat));
+    QList<ExportCell> row;
+    TClientDataSet* ds = grid->DataSet();
+    const int phys = ds->physicalRow(viewPos);
+    TDBGridColumnsEh* cols = grid->Columns();
+    row.reserve(s.columns.size());
+    for (int j = 0; j < s.columns.size(); ++j) {
+        TColumnEh* c = cols->Items(s.columns[j]);
+        ExportCell cell;
+        try {
+            cell.text = c->displayTextAt(phys);
+            if (s.numeric[j]) {
+                const QVariant v = c->Field()->valueAt(phys);
+                if (!v.isNull()) {
+                    cell.isNumber = true;
+                    cell.number = v.toDouble();
+                }
             }
+        } catch (...) {
+            cell = ExportCell{};
         }
-    };
-    int r = s.headerRows;
-    for (const QList<ExportCell>& row : s.rows) writeRow(r++, row, nullptr);
-    for (const QList<ExportCell>& row : s.footers) writeRow(r++, row, footFormat);
-    worksheet_freeze_panes(ws, lxw_row_t(s.headerRows), 0);
-
-    const lxw_error e = workbook_close(wb);
-    if (e != LXW_NO_ERROR)
-        throw CommDllError(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(lxw_strerror(e))));
+        row << cell;
+    }
+    return row;
 }
 
-// --- text and HTML --------------------------------------------------------------------------
+ExportSeams exportSeams()
+{
+    ExportSeams e;
+    bool ok = false;
+    const int rows = qEnvironmentVariableIntValue("QOR_EXPORT_SHEET_ROWS", &ok);
+    if (ok && rows > 0) e.sheetRows = std::min(rows, e.sheetRows);
+    const qint64 fail = qEnvironmentVariable("QOR_EXPORT_FAIL_AFTER").toLongLong(&ok);
+    if (ok && fail >= 0) e.failAfterBytes = fail;
+    return e;
+}
 
 namespace {
 
-void saveText(const QString& path, const QByteArray& data)
-{
-    QSaveFile f(path);
-    if (!f.open(QIODevice::WriteOnly) || f.write(data) != data.size() || !f.commit())
-        throw CommDllError(QStringLiteral("无法写入文件：%1（%2）").arg(path, f.errorString()));
-}
+QString diskFullText() { return QStringLiteral("磁盘空间不足"); }
+
+// --- workbook -------------------------------------------------------------------------------
+
+// A workbook in libxlsxwriter's constant-memory mode: each row goes to disk when the next one
+// starts, so memory stays flat however many rows there are. Rows past a worksheet's limit go on
+// to another worksheet under the same titles.
+class XlsxSink : public ExportSink {
+public:
+    XlsxSink(const GridSnapshot& s, const QString& path, const QString& sheetName, const ExportSeams& seams)
+        : m_s(s), m_path(path), m_seams(seams),
+          m_temp(QFileInfo(path).absolutePath() + QStringLiteral("/.%1.XXXXXX").arg(QFileInfo(path).fileName()))
+    {
+        // The temporary name is reserved in the target folder (same file system: the rename is
+        // atomic); libxlsxwriter writes the file under it.
+        if (!m_temp.open()) throw CommDllError(QStringLiteral("导出失败：无法创建文件 %1（%2）").arg(path, m_temp.errorString()));
+        m_temp.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup |
+                              QFileDevice::ReadOther);
+        m_temp.close();
+        m_tempName = m_temp.fileName().toUtf8();
+        lxw_workbook_options options{};
+        options.constant_memory = LXW_TRUE;
+        m_wb = workbook_new_opt(m_tempName.constData(), &options);
+        if (!m_wb) throw CommDllError(QStringLiteral("导出失败：无法创建文件 %1").arg(path));
+        m_head = workbook_add_format(m_wb);
+        format_set_bold(m_head);
+        format_set_align(m_head, LXW_ALIGN_CENTER);
+        format_set_align(m_head, LXW_ALIGN_VERTICAL_CENTER);
+        format_set_border(m_head, LXW_BORDER_THIN);
+        format_set_text_wrap(m_head);
+        m_foot = workbook_add_format(m_wb);
+        format_set_bold(m_foot);
+        for (const QString& fmt : m_s.numFormats) {
+            lxw_format* f = nullptr;
+            if (!fmt.isEmpty()) {
+                m_keep << fmt.toUtf8();
+                f = workbook_add_format(m_wb);
+                format_set_num_format(f, m_keep.last().constData());
+            }
+            m_numFormats << f;
+        }
+        m_sheetName = sheetName;
+        newSheet();
+    }
+    ~XlsxSink() override
+    {
+        // Not finished: close the workbook so that its own temporary files go; the partial file
+        // goes with m_temp.
+        if (m_wb) workbook_close(m_wb);
+    }
+
+    void row(const QList<ExportCell>& cells) override
+    {
+        if (m_row >= lxw_row_t(m_seams.sheetRows)) newSheet();
+        writeCells(cells, nullptr);
+    }
+
+    void finish() override
+    {
+        for (const QList<ExportCell>& f : m_s.footers) {
+            if (m_row >= lxw_row_t(m_seams.sheetRows)) newSheet();
+            writeCells(f, m_foot);
+        }
+        lxw_workbook* wb = m_wb;
+        m_wb = nullptr;
+        const lxw_error e = workbook_close(wb);
+        if (e != LXW_NO_ERROR)
+            throw CommDllError(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(lxw_strerror(e))));
+        if (m_seams.failAfterBytes >= 0 && QFileInfo(m_temp.fileName()).size() > m_seams.failAfterBytes)
+            throw CommDllError(QStringLiteral("导出失败：%1").arg(diskFullText()));
+        if (std::rename(m_tempName.constData(), QFile::encodeName(m_path).constData()) != 0)
+            throw CommDllError(QStringLiteral("导出失败：无法写入文件 %1").arg(m_path));
+        m_temp.setAutoRemove(false);
+    }
+
+private:
+    void check(lxw_error e)
+    {
+        if (e != LXW_NO_ERROR)
+            throw CommDllError(QStringLiteral("导出失败：%1").arg(QString::fromUtf8(lxw_strerror(e))));
+    }
+    static QByteArray cut(const QString& t)
+    {
+        // A cell holds at most 32767 characters.
+        return (t.size() > 32767 ? t.left(32767) : t).toUtf8();
+    }
+
+    // A worksheet with the titles; constant-memory mode takes rows in order, so the title rows
+    // are written row by row and a merge that reaches down is declared on its last row.
+    void newSheet()
+    {
+        ++m_sheets;
+        QByteArray name = (m_sheets == 1 ? m_sheetName.left(31)
+                                         : m_sheetName.left(26) + QStringLiteral("(%1)").arg(m_sheets)).toUtf8();
+        const bool ok = !name.isEmpty() && workbook_validate_sheet_name(m_wb, name.constData()) == LXW_NO_ERROR;
+        m_ws = workbook_add_worksheet(m_wb, ok ? name.constData() : nullptr);
+        if (!m_ws) throw CommDllError(QStringLiteral("导出失败：无法添加工作表"));
+        for (int j = 0; j < m_s.widths.size(); ++j)
+            check(worksheet_set_column(m_ws, lxw_col_t(j), lxw_col_t(j), std::max(4.0, m_s.widths[j] / 7.0), nullptr));
+        worksheet_freeze_panes(m_ws, lxw_row_t(m_s.headerRows), 0);
+        for (int r = 0; r < m_s.headerRows; ++r) {
+            for (const HeaderCell& h : m_s.header) {
+                if (h.row == r) {
+                    const QByteArray t = cut(h.text);
+                    if (h.rowSpan == 1 && h.colSpan > 1)
+                        check(worksheet_merge_range(m_ws, lxw_row_t(r), lxw_col_t(h.col), lxw_row_t(r),
+                                                    lxw_col_t(h.col + h.colSpan - 1), t.constData(), m_head));
+                    else
+                        check(worksheet_write_string(m_ws, lxw_row_t(r), lxw_col_t(h.col), t.constData(), m_head));
+                } else if (h.rowSpan > 1 && h.row + h.rowSpan - 1 == r) {
+                    const QByteArray t = cut(h.text);
+                    check(worksheet_merge_range(m_ws, lxw_row_t(h.row), lxw_col_t(h.col), lxw_row_t(r),
+                                                lxw_col_t(h.col + h.colSpan - 1), t.constData(), m_head));
+                }
+            }
+        }
+        m_row = lxw_row_t(m_s.headerRows);
+    }
+
+    void writeCells(const QList<ExportCell>& cells, lxw_format* textFormat)
+    {
+        for (int j = 0; j < cells.size(); ++j) {
+            const ExportCell& c = cells[j];
+            if (c.isNumber) {
+                check(worksheet_write_number(m_ws, m_row, lxw_col_t(j), c.number, m_numFormats.value(j)));
+            } else if (!c.text.isEmpty()) {
+                const QByteArray t = cut(c.text);
+                check(worksheet_write_string(m_ws, m_row, lxw_col_t(j), t.constData(), textFormat));
+            }
+        }
+        ++m_row;
+    }
+
+    const GridSnapshot& m_s;
+    QString m_path;
+    ExportSeams m_seams;
+    QTemporaryFile m_temp;
+    QByteArray m_tempName;
+    QString m_sheetName;
+    lxw_workbook* m_wb = nullptr;
+    lxw_worksheet* m_ws = nullptr;
+    lxw_format* m_head = nullptr;
+    lxw_format* m_foot = nullptr;
+    QList<lxw_format*> m_numFormats;
+    QList<QByteArray> m_keep; // format strings stay alive until the workbook is closed
+    lxw_row_t m_row = 0;
+    int m_sheets = 0;
+};
+
+// --- text and HTML --------------------------------------------------------------------------
+
+// Text written as it comes through a buffer into a QSaveFile (a temporary file in the target
+// folder, renamed on commit; dropped when not committed).
+class StreamSink : public ExportSink {
+public:
+    StreamSink(const QString& path, const ExportSeams& seams) : m_file(path), m_path(path), m_seams(seams)
+    {
+        if (!m_file.open(QIODevice::WriteOnly)) fail(m_file.errorString());
+    }
+    void finish() override
+    {
+        flush();
+        if (!m_file.commit()) fail(m_file.errorString());
+    }
+
+protected:
+    void put(const QString& text)
+    {
+        m_buf += text.toUtf8();
+        if (m_buf.size() >= 256 * 1024) flush();
+    }
+    void putBytes(const QByteArray& b) { m_buf += b; }
+
+private:
+    [[noreturn]] void fail(const QString& why)
+    {
+        throw CommDllError(QStringLiteral("无法写入文件：%1（%2）").arg(m_path, why));
+    }
+    void flush()
+    {
+        if (m_buf.isEmpty()) return;
+        if (m_seams.failAfterBytes >= 0 && m_written + m_buf.size() > m_seams.failAfterBytes) fail(diskFullText());
+        if (m_file.write(m_buf) != m_buf.size()) fail(m_file.errorString());
+        m_written += m_buf.size();
+        m_buf.clear();
+    }
+    QSaveFile m_file;
+    QString m_path;
+    ExportSeams m_seams;
+    QByteArray m_buf;
+    qint64 m_written = 0;
+};
 
 // Tabs and line breaks inside a value would break the lines and columns.
 QString plainCell(QString t)
@@ -218,60 +350,96 @@ QString plainCell(QString t)
     return t;
 }
 
+// UTF-8 with a byte-order mark and CR LF line ends: what the spreadsheet programs of the
+// suite's users take for UTF-8 text.
+class TextSink : public StreamSink {
+public:
+    TextSink(const GridSnapshot& s, const QString& path, const ExportSeams& seams) : StreamSink(path, seams), m_s(s)
+    {
+        putBytes(QByteArrayLiteral("\xEF\xBB\xBF"));
+        QStringList head;
+        for (const QString& c : s.captions) head << plainCell(c);
+        put(head.join(QLatin1Char('\t')) + QStringLiteral("\r\n"));
+    }
+    void row(const QList<ExportCell>& cells) override { line(cells); }
+    void finish() override
+    {
+        for (const QList<ExportCell>& f : m_s.footers) line(f);
+        StreamSink::finish();
+    }
+
+private:
+    void line(const QList<ExportCell>& cells)
+    {
+        QString out;
+        for (int j = 0; j < cells.size(); ++j) {
+            if (j) out += QLatin1Char('\t');
+            out += plainCell(cells[j].text);
+        }
+        put(out + QStringLiteral("\r\n"));
+    }
+    const GridSnapshot& m_s;
+};
+
+class HtmlSink : public StreamSink {
+public:
+    HtmlSink(const GridSnapshot& s, const QString& path, const QString& title, const ExportSeams& seams)
+        : StreamSink(path, seams), m_s(s)
+    {
+        QString out = QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>%1</title>\n"
+                                     "<style>table{border-collapse:collapse}th,td{border:1px solid #808080;padding:2px 4px}"
+                                     "th{background:#e0e0e0}td.n{text-align:right}</style>\n</head>\n<body>\n<table>\n<thead>\n")
+                          .arg(title.toHtmlEscaped());
+        for (int r = 0; r < s.headerRows; ++r) {
+            out += QStringLiteral("<tr>");
+            for (const HeaderCell& h : s.header) {
+                if (h.row != r) continue;
+                out += QStringLiteral("<th");
+                if (h.colSpan > 1) out += QStringLiteral(" colspan=\"%1\"").arg(h.colSpan);
+                if (h.rowSpan > 1) out += QStringLiteral(" rowspan=\"%1\"").arg(h.rowSpan);
+                out += QLatin1Char('>') + h.text.toHtmlEscaped() + QStringLiteral("</th>");
+            }
+            out += QStringLiteral("</tr>\n");
+        }
+        put(out + QStringLiteral("</thead>\n<tbody>\n"));
+    }
+    void row(const QList<ExportCell>& cells) override { line(cells); }
+    void finish() override
+    {
+        put(QStringLiteral("</tbody>\n"));
+        if (!m_s.footers.isEmpty()) {
+            put(QStringLiteral("<tfoot>\n"));
+            for (const QList<ExportCell>& f : m_s.footers) line(f);
+            put(QStringLiteral("</tfoot>\n"));
+        }
+        put(QStringLiteral("</table>\n</body>\n</html>\n"));
+        StreamSink::finish();
+    }
+
+private:
+    void line(const QList<ExportCell>& cells)
+    {
+        QString out = QStringLiteral("<tr>");
+        for (int j = 0; j < cells.size(); ++j) {
+            out += m_s.numeric.value(j) ? QStringLiteral("<td class=\"n\">") : QStringLiteral("<td>");
+            out += cells[j].text.toHtmlEscaped() + QStringLiteral("</td>");
+        }
+        put(out + QStringLiteral("</tr>\n"));
+    }
+    const GridSnapshot& m_s;
+};
+
 } // namespace
 
-void writeText(const GridSnapshot& s, const QString& path)
+std::unique_ptr<ExportSink> openExport(ExportKind kind, const GridSnapshot& s, const QString& path, const QString& title)
 {
-    QString out;
-    QStringList head;
-    for (const QString& c : s.captions) head << plainCell(c);
-    out += head.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    auto line = [&](const QList<ExportCell>& row) {
-        QStringList cells;
-        for (const ExportCell& c : row) cells << plainCell(c.text);
-        out += cells.join(QLatin1Char('\t')) + QLatin1Char('\n');
-    };
-    for (const QList<ExportCell>& row : s.rows) line(row);
-    for (const QList<ExportCell>& row : s.footers) line(row);
-    saveText(path, out.toUtf8());
-}
-
-void writeHtml(const GridSnapshot& s, const QString& path, const QString& title)
-{
-    QString out;
-    out += QStringLiteral("<!DOCTYPE html>\n<html>\n<head>\n<meta charset=\"utf-8\">\n<title>%1</title>\n"
-                          "<style>table{border-collapse:collapse}th,td{border:1px solid #808080;padding:2px 4px}"
-                          "th{background:#e0e0e0}td.n{text-align:right}</style>\n</head>\n<body>\n<table>\n<thead>\n")
-               .arg(title.toHtmlEscaped());
-    for (int r = 0; r < s.headerRows; ++r) {
-        out += QStringLiteral("<tr>");
-        for (const HeaderCell& h : s.header) {
-            if (h.row != r) continue;
-            out += QStringLiteral("<th");
-            if (h.colSpan > 1) out += QStringLiteral(" colspan=\"%1\"").arg(h.colSpan);
-            if (h.rowSpan > 1) out += QStringLiteral(" rowspan=\"%1\"").arg(h.rowSpan);
-            out += QLatin1Char('>') + h.text.toHtmlEscaped() + QStringLiteral("</th>");
-        }
-        out += QStringLiteral("</tr>\n");
+    const ExportSeams seams = exportSeams();
+    switch (kind) {
+    case ExportKind::Excel: return std::make_unique<XlsxSink>(s, path, title, seams);
+    case ExportKind::Text: return std::make_unique<TextSink>(s, path, seams);
+    case ExportKind::Html: return std::make_unique<HtmlSink>(s, path, title, seams);
     }
-    out += QStringLiteral("</thead>\n<tbody>\n");
-    auto line = [&](const QList<ExportCell>& row) {
-        out += QStringLiteral("<tr>");
-        for (int j = 0; j < row.size(); ++j) {
-            out += s.numeric.value(j) ? QStringLiteral("<td class=\"n\">") : QStringLiteral("<td>");
-            out += row[j].text.toHtmlEscaped() + QStringLiteral("</td>");
-        }
-        out += QStringLiteral("</tr>\n");
-    };
-    for (const QList<ExportCell>& row : s.rows) line(row);
-    out += QStringLiteral("</tbody>\n");
-    if (!s.footers.isEmpty()) {
-        out += QStringLiteral("<tfoot>\n");
-        for (const QList<ExportCell>& row : s.footers) line(row);
-        out += QStringLiteral("</tfoot>\n");
-    }
-    out += QStringLiteral("</table>\n</body>\n</html>\n");
-    saveText(path, out.toUtf8());
+    return nullptr;
 }
 
 // --- the entries' work ----------------------------------------------------------------------
@@ -296,6 +464,85 @@ KindInfo kindInfo(ExportKind k)
 
 } // namespace
 
+ExportProgressDialog::ExportProgressDialog(TDBGridEh* grid, const GridSnapshot& s, ExportSink& sink, QWidget* parent)
+    : QDialog(parent), m_grid(grid), m_s(s), m_sink(sink)
+{
+    setObjectName(QStringLiteral("dlgExportProgress"));
+    setWindowTitle(QStringLiteral("导出数据"));
+    setWindowModality(Qt::ApplicationModal);
+    TClientDataSet* ds = grid->DataSet();
+    m_dataSet = ds;
+    m_store = ds ? ds->store() : nullptr;
+    m_total = ds && ds->Active() ? ds->RecordCount() : 0;
+    auto* layout = new QVBoxLayout(this);
+    m_label = new QLabel(this);
+    m_label->setObjectName(QStringLiteral("lblProgress"));
+    m_bar = new QProgressBar(this);
+    m_bar->setObjectName(QStringLiteral("pbrProgress"));
+    m_bar->setRange(0, std::max(1, m_total));
+    auto* cancel = new QPushButton(QStringLiteral("取消"), this);
+    cancel->setObjectName(QStringLiteral("btnCancel"));
+    layout->addWidget(m_label);
+    layout->addWidget(m_bar);
+    layout->addWidget(cancel, 0, Qt::AlignRight);
+    connect(cancel, &QPushButton::clicked, this, &QDialog::reject);
+    showProgress();
+    resize(360, sizeHint().height());
+}
+
+void ExportProgressDialog::showEvent(QShowEvent* e)
+{
+    QDialog::showEvent(e);
+    if (!m_started) {
+        m_started = true;
+        QTimer::singleShot(0, this, &ExportProgressDialog::step);
+    }
+}
+
+void ExportProgressDialog::showProgress()
+{
+    m_label->setText(QStringLiteral("已导出 %1 / %2 行").arg(m_written).arg(m_total));
+    m_bar->setValue(m_written);
+}
+
+void ExportProgressDialog::step()
+{
+    if (result() != 0 || !isVisible() || m_done) return; // closed meanwhile
+    try {
+        // The data may not change under the export; should it (it cannot while this dialog is
+        // modal), the export stops rather than write a mixture.
+        TClientDataSet* ds = m_dataSet;
+        if (!ds || ds->store() != m_store || (ds->Active() ? ds->RecordCount() : 0) != m_total)
+            throw CommDllError(QStringLiteral("导出失败：数据在导出时改变了"));
+        QElapsedTimer slice;
+        slice.start();
+        // At most about 40 ms and 2,000 rows a slice: the count moves and Cancel answers.
+        const int sliceEnd = std::min(m_total, m_written + 2000);
+        while (m_written < sliceEnd && slice.elapsed() < 40) {
+            const int end = std::min(sliceEnd, m_written + 250);
+            for (; m_written < end; ++m_written) m_sink.row(rowCells(m_grid, m_s, m_written));
+        }
+        showProgress();
+        if (m_written >= m_total) {
+            m_sink.finish();
+            m_done = true;
+            accept();
+            return;
+        }
+    } catch (const std::exception& e) {
+        m_error = QString::fromUtf8(e.what());
+        if (const auto* q = dynamic_cast<const QorError*>(&e)) m_error = q->message();
+        reject();
+        return;
+    } catch (...) {
+        m_error = QStringLiteral("导出失败");
+        reject();
+        return;
+    }
+    // The rest in the next turn of the event loop, so that painting and the cancel button work.
+    QTimer::singleShot(0, this, &ExportProgressDialog::step);
+}
+
 QString proposedExportName(ExportKind kind, const QString& fileName)
 {
     QString name = fileName.trimmed();
@@ -315,15 +562,25 @@ void RunExport(ExportKind kind, TDBGridEh* grid, const QString& fileName)
     if (path.isEmpty()) return;
     const QFileInfo fi(path);
     if (fi.suffix().isEmpty()) path += QLatin1Char('.') + QLatin1String(info.suffix);
-    WaitCursor wait;
     const GridSnapshot s = snapshotGrid(grid);
-    const QString base = QFileInfo(path).completeBaseName();
-    switch (kind) {
-    case ExportKind::Excel: writeXlsx(s, path, base); break;
-    case ExportKind::Text: writeText(s, path); break;
-    case ExportKind::Html: writeHtml(s, path, base); break;
+    QString error;
+    bool written = false;
+    {
+        std::unique_ptr<ExportSink> sink;
+        try {
+            sink = openExport(kind, s, path, QFileInfo(path).completeBaseName());
+        } catch (const QorError& e) {
+            error = e.message();
+        }
+        if (sink) {
+            ExportProgressDialog progress(grid, s, *sink, parent);
+            written = runModal(&progress) == QDialog::Accepted && progress.done();
+            error = progress.error();
+        }
+        // A sink not finished removes its temporary file here.
     }
-    showInfo(QStringLiteral("数据已导出到文件：%1").arg(QDir::toNativeSeparators(path)), parent);
+    if (!error.isEmpty()) throw CommDllError(error);
+    if (written) showInfo(QStringLiteral("数据已导出到文件：%1").arg(QDir::toNativeSeparators(path)), parent);
 }
 
 } // namespace commdll

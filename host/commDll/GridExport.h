@@ -3,10 +3,17 @@
 // a workbook, a number as a number, and the footer row.
 #pragma once
 
+#include <QDialog>
 #include <QList>
+#include <QPointer>
 #include <QString>
 #include <QStringList>
 
+#include <memory>
+
+class QLabel;
+class QProgressBar;
+class TClientDataSet;
 class TDBGridEh;
 
 namespace commdll {
@@ -22,6 +29,8 @@ struct HeaderCell {
     QString text;
 };
 
+// What an export writes besides the rows: the visible columns, their titles and formats, and
+// the footer rows. The rows themselves are read from the dataset as they are written.
 struct GridSnapshot {
     QStringList captions;   // one line per column: title levels joined by "-"
     QList<HeaderCell> header;
@@ -29,22 +38,78 @@ struct GridSnapshot {
     QList<int> widths;      // pixels
     QStringList numFormats; // per column: the number format of a numeric column, else empty
     QList<bool> numeric;
-    QList<QList<ExportCell>> rows;
+    QList<int> columns;     // grid column index of each exported column
     QList<QList<ExportCell>> footers;
 };
 
 GridSnapshot snapshotGrid(TDBGridEh* grid);
 
-// Each throws commdll::CommDllError with a message when the file cannot be written.
-void writeXlsx(const GridSnapshot& s, const QString& path, const QString& sheetName);
-void writeText(const GridSnapshot& s, const QString& path);
-void writeHtml(const GridSnapshot& s, const QString& path, const QString& title);
+// The cells of the record at a view position, read when asked.
+QList<ExportCell> rowCells(TDBGridEh* grid, const GridSnapshot& s, int viewPos);
 
+// Test seams, read from the environment at the start of each export: QOR_EXPORT_SHEET_ROWS
+// (rows of a worksheet, titles included; Excel's limit by default) and QOR_EXPORT_FAIL_AFTER
+// (bytes after which writing fails as on a full disk; off by default).
+struct ExportSeams {
+    int sheetRows = 1048576;
+    qint64 failAfterBytes = -1;
+};
+ExportSeams exportSeams();
+
+// One file being written: under a temporary name in the target folder, renamed to the target
+// only by finish(), so that a failed or cancelled export leaves no partial file and an existing
+// file of that name stays as it was until the new one is complete. Each throws
+// commdll::CommDllError with a message when the file cannot be written.
+class ExportSink {
+public:
+    virtual ~ExportSink() = default;
+    virtual void row(const QList<ExportCell>& cells) = 0;
+    virtual void finish() = 0; // footers, close, rename
+};
 enum class ExportKind { Excel, Text, Html };
+std::unique_ptr<ExportSink> openExport(ExportKind kind, const GridSnapshot& s, const QString& path,
+                                       const QString& title);
+
 // The proposed name as the save dialog offers it: characters a file name cannot hold become
 // "_", and ".xls" becomes ".xlsx" for a workbook.
 QString proposedExportName(ExportKind kind, const QString& fileName);
-// Save dialog, then the file.
+// The modal progress of an export: writes the rows in slices from zero-delay timers inside its
+// own modal loop (so nothing re-enters the caller's handlers and the rest of the program takes
+// no input meanwhile), shows the rows written, and stops on Cancel. Accepted when the file is
+// complete; error() holds the message of a failure.
+class ExportProgressDialog : public QDialog {
+    Q_OBJECT
+public:
+    ExportProgressDialog(TDBGridEh* grid, const GridSnapshot& s, ExportSink& sink, QWidget* parent = nullptr);
+    bool done() const { return m_done; }
+    QString error() const { return m_error; }
+    int written() const { return m_written; }
+
+public Q_SLOTS:
+    // Writes the next slice of rows (at most 2,000, about 40 ms), finishing the file after the last.
+    void step();
+
+protected:
+    void showEvent(QShowEvent* e) override;
+
+private:
+    void showProgress();
+    TDBGridEh* m_grid;
+    const GridSnapshot& m_s;
+    ExportSink& m_sink;
+    QPointer<TClientDataSet> m_dataSet;
+    const void* m_store = nullptr;
+    int m_total = 0;
+    int m_written = 0;
+    bool m_started = false;
+    bool m_done = false;
+    QString m_error;
+    QLabel* m_label = nullptr;
+    QProgressBar* m_bar = nullptr;
+};
+
+// Save dialog, then the file, written in steps under a modal progress dialog with a cancel
+// button.
 void RunExport(ExportKind kind, TDBGridEh* grid, const QString& fileName);
 
 } // namespace commdll

@@ -11,6 +11,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
 #include <QStandardPaths>
 #include <gtest/gtest.h>
 
@@ -137,7 +139,8 @@ TEST_F(CommDllExportTest, TheWorkbookHoldsTheGridAsShownWithNumbersAsNumbers)
     EXPECT_TRUE(sheet.contains(QStringLiteral("<v>1234.5</v>"))) << sheet.toStdString();
     EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"A1:B1\"/>")));
     EXPECT_TRUE(sheet.contains(QStringLiteral("<mergeCell ref=\"C1:C2\"/>")));
-    EXPECT_TRUE(sheet.contains(QStringLiteral("<c r=\"E3\" t=\"s\">"))) << sheet.toStdString();
+    // (Rows are written as they come, so texts are inline strings.)
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<c r=\"E3\" t=\"inlineStr\">"))) << sheet.toStdString();
 }
 
 TEST_F(CommDllExportTest, TheTextFileHasOneTitleLineAndTheTextsShown)
@@ -146,7 +149,14 @@ TEST_F(CommDllExportTest, TheTextFileHasOneTitleLineAndTheTextsShown)
     saveAs(path);
     ExportToText(&grid, QStringLiteral("试用品试用.txt"));
     expectProposed(QStringLiteral("试用品试用.txt"));
-    const QStringList lines = readText(path + QStringLiteral(".txt")).split(QLatin1Char('\n'));
+    // UTF-8 with a byte-order mark and CR LF line ends, for the spreadsheet programs.
+    QFile f(path + QStringLiteral(".txt"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    QByteArray bytes = f.readAll();
+    ASSERT_TRUE(bytes.startsWith("\xEF\xBB\xBF"));
+    bytes.remove(0, 3);
+    EXPECT_EQ(bytes.count('\n'), bytes.count("\r\n"));
+    const QStringList lines = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"));
     ASSERT_EQ(lines.size(), 6); // five lines and the final line break
     EXPECT_EQ(lines[0], QStringLiteral("试用品-编码\t试用品-名称\t单价\t试用次数\t成本"));
     EXPECT_EQ(lines[1], QStringLiteral("P1\t雪肌精华水\t1,234.50\t3\t*"));
@@ -199,3 +209,125 @@ TEST_F(CommDllExportTest, ACancelledDialogWritesNothingAndAFailedWriteSaysWhy)
 }
 
 } // namespace
+
+namespace {
+
+// Files in a folder other than the given ones (a temporary file left behind shows here).
+QStringList otherFiles(const QString& dir, const QStringList& expected)
+{
+    QStringList out;
+    for (const QString& f : QDir(dir).entryList(QDir::Files | QDir::Hidden))
+        if (!expected.contains(f)) out << f;
+    return out;
+}
+
+struct EnvGuard {
+    const char* name;
+    EnvGuard(const char* n, const QByteArray& value) : name(n) { qputenv(n, value); }
+    ~EnvGuard() { qunsetenv(name); }
+};
+
+} // namespace
+
+TEST_F(CommDllExportTest, RowsPastASheetsLimitGoOnOnAnotherSheetUnderTheSameTitles)
+{
+    // Four rows a sheet: the two title rows and two records.
+    EnvGuard rows("QOR_EXPORT_SHEET_ROWS", "4");
+    const QString path = dir + QStringLiteral("/many.xlsx");
+    saveAs(path);
+    ExportToExcel(&grid, QStringLiteral("试用品试用.xls"));
+    ASSERT_EQ(prompts->calls.size(), 2u);
+    EXPECT_EQ(prompts->calls[1].text, QStringLiteral("数据已导出到文件：%1").arg(path));
+    const QString sheet1 = run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet1.xml")});
+    const QString sheet2 = run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/worksheets/sheet2.xml")});
+    ASSERT_FALSE(sheet2.isEmpty()) << "no second sheet";
+    EXPECT_TRUE(sheet1.contains(QStringLiteral("P1")));
+    EXPECT_TRUE(sheet1.contains(QStringLiteral("P2")));
+    EXPECT_FALSE(sheet1.contains(QStringLiteral("P3")));
+    EXPECT_FALSE(sheet1.contains(QStringLiteral("<row r=\"5\"")));
+    // The second sheet repeats the titles (merged as on the first), then the rest and the footer.
+    EXPECT_TRUE(sheet2.contains(QStringLiteral("<mergeCell ref=\"A1:B1\"/>")));
+    EXPECT_TRUE(sheet2.contains(QStringLiteral("试用品")));
+    EXPECT_TRUE(sheet2.contains(QStringLiteral("<row r=\"3\"")));
+    EXPECT_TRUE(sheet2.contains(QStringLiteral("P3")));
+    EXPECT_TRUE(sheet2.contains(QStringLiteral("<v>1332.75</v>"))) << sheet2.toStdString();
+    EXPECT_FALSE(sheet2.contains(QStringLiteral("P1")));
+    const QString book = run(QStringLiteral("unzip"), {QStringLiteral("-p"), path, QStringLiteral("xl/workbook.xml")});
+    EXPECT_TRUE(book.contains(QStringLiteral("name=\"many(2)\""))) << book.toStdString();
+    EXPECT_EQ(otherFiles(dir, {QStringLiteral("many.xlsx")}), QStringList());
+}
+
+TEST_F(CommDllExportTest, AFailedExportLeavesAnExistingFileOfThatNameAsItWas)
+{
+    // The disk fills up after a few bytes.
+    EnvGuard full("QOR_EXPORT_FAIL_AFTER", "20");
+    for (const QString& name : {QStringLiteral("old.txt"), QStringLiteral("old.htm"), QStringLiteral("old.xlsx")}) {
+        const QString path = dir + QLatin1Char('/') + name;
+        {
+            QFile f(path);
+            ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+            f.write("the previous export");
+        }
+        prompts->calls.clear();
+        saveAs(path);
+        if (name.endsWith(QLatin1String("txt"))) ExportToText(&grid, name);
+        else if (name.endsWith(QLatin1String("htm"))) ExportToHtml(&grid, name);
+        else ExportToExcel(&grid, name);
+        ASSERT_EQ(prompts->calls.size(), 2u) << name.toStdString();
+        EXPECT_TRUE(prompts->calls[1].text.contains(QStringLiteral("磁盘空间不足"))) << prompts->calls[1].text.toStdString();
+        EXPECT_EQ(prompts->calls[1].flags & MsgFlags::IconError, MsgFlags::IconError);
+        EXPECT_EQ(readText(path), QStringLiteral("the previous export")) << name.toStdString();
+    }
+    EXPECT_EQ(otherFiles(dir, {QStringLiteral("old.txt"), QStringLiteral("old.htm"), QStringLiteral("old.xlsx")}),
+              QStringList());
+}
+
+TEST_F(CommDllExportTest, ACancelledExportLeavesNoFileAndShowedItsProgress)
+{
+    // Enough rows for more than one slice of the progress dialog.
+    ds.setFiltered(false);
+    for (int i = 0; i < 3000; ++i) {
+        ds.Append();
+        ds.FieldByName(QStringLiteral("PluCode"))->setAsString(QStringLiteral("Q%1").arg(i));
+        ds.Post();
+    }
+    int shownTotal = -1;
+    setModalHook([&](QDialog* d) {
+        EXPECT_EQ(d->objectName(), QStringLiteral("dlgExportProgress"));
+        EXPECT_TRUE(d->isModal());
+        d->show();
+        QMetaObject::invokeMethod(d, "step", Qt::DirectConnection); // one slice written
+        if (auto* bar = d->findChild<QProgressBar*>(QStringLiteral("pbrProgress"))) shownTotal = bar->maximum();
+        d->findChild<QPushButton*>(QStringLiteral("btnCancel"))->click();
+        return d->result();
+    });
+    for (const QString& name : {QStringLiteral("cancelled.txt"), QStringLiteral("cancelled.xlsx")}) {
+        prompts->calls.clear();
+        saveAs(dir + QLatin1Char('/') + name);
+        if (name.endsWith(QLatin1String("txt"))) ExportToText(&grid, name);
+        else ExportToExcel(&grid, name);
+        EXPECT_EQ(prompts->calls.size(), 1u) << "no message after a cancel";
+        EXPECT_EQ(shownTotal, ds.RecordCount());
+    }
+    setModalHook({});
+    EXPECT_EQ(otherFiles(dir, {}), QStringList());
+}
+
+TEST_F(CommDllExportTest, WithoutAHookTheProgressDialogRunsToTheEndOfManyRows)
+{
+    ds.setFiltered(false);
+    for (int i = 0; i < 5000; ++i) {
+        ds.Append();
+        ds.FieldByName(QStringLiteral("PluCode"))->setAsString(QStringLiteral("Q%1").arg(i));
+        ds.FieldByName(QStringLiteral("TryTimes"))->setAsInteger(1);
+        ds.Post();
+    }
+    grid.updateFooters();
+    const QString path = dir + QStringLiteral("/all.txt");
+    saveAs(path);
+    ExportToText(&grid, QStringLiteral("all.txt"));
+    ASSERT_EQ(prompts->calls.size(), 2u);
+    const QStringList lines = readText(path).split(QStringLiteral("\r\n"));
+    EXPECT_EQ(lines.size(), 1 + ds.RecordCount() + 1 + 1); // titles, records, footer, final break
+    EXPECT_EQ(lines[1 + 4 + 4999].section(QLatin1Char('\t'), 0, 0), QStringLiteral("Q4999"));
+}
