@@ -5,6 +5,7 @@
 
 #include "module/Guarded.h"
 #include "module/ModuleState.h"
+#include "tryout/SumSpRptQ.h"
 #include "tryout/TryOutMng.h"
 
 #include <QApplication>
@@ -26,13 +27,16 @@ QWidget* frmTryoutMngShow(QApplication* app, CloseNotifier notifier)
         nullptr);
 }
 
-QWidget* frmSpRptShow(QApplication* app, CloseNotifier)
+QWidget* frmSpRptShow(QApplication* app, CloseNotifier notifier)
 {
     return guardEntry<QWidget*>(
         [&]() -> QWidget* {
             ModuleState::adoptHost(app);
-            // The summary report is not part of this build: no form, so no notifier is kept.
-            return nullptr;
+            auto* form = TfrmBase::create<TfrmSumSpRptQ>(nullptr);
+            // As the register list: each report tells the host about its own close.
+            form->setCloseNotifier(notifier);
+            ModuleState::claimSlot(ModuleState::summaryReport(), form, notifier);
+            return form;
         },
         nullptr);
 }
