@@ -12,6 +12,7 @@ PKGS=(
   libxlsxwriter-dev libgtest-dev libgmock-dev libbenchmark-dev
   fonts-arphic-uming fontconfig tango-icon-theme unicode-data unzip
   xvfb xauth x11-utils poppler-utils xlsx2csv
+  dpkg-dev lintian desktop-file-utils
 )
 missing=()
 for p in "${PKGS[@]}"; do
