@@ -4,6 +4,7 @@
 #include "platform/dataset/Store.h"
 
 #include <QByteArray>
+#include <algorithm>
 #include <cmath>
 #include <string>
 #include <vector>
@@ -236,7 +237,8 @@ struct Compare : Node {
 struct Like : Node {
     NodeP a, b;
     bool neg, ci;
-    Like(NodeP x, NodeP y, bool n, bool c) : a(std::move(x)), b(std::move(y)), neg(n), ci(c) {}
+    char esc;
+    Like(NodeP x, NodeP y, bool n, bool c, char e) : a(std::move(x)), b(std::move(y)), neg(n), ci(c), esc(e) {}
     bool isBoolean() const override { return true; }
     Val eval(const Store& st, int row) const override { return Val::boolean(test(st, row)); }
     bool test(const Store& st, int row) const override
@@ -244,9 +246,11 @@ struct Like : Node {
         const Val x = a->eval(st, row);
         const Val y = b->eval(st, row);
         if (x.t == Val::Null || y.t == Val::Null) return false;
-        const std::string xs = x.t == Val::Str ? std::string(x.sv()) : numberText(x.n);
-        const std::string ys = y.t == Val::Str ? std::string(y.sv()) : numberText(y.n);
-        return likeMatch(xs, ys, ci) != neg;
+        // Texts are matched where they lie; only numbers need a text made.
+        std::string xn, yn;
+        const std::string_view xs = x.t == Val::Str ? x.sv() : std::string_view(xn = numberText(x.n));
+        const std::string_view ys = y.t == Val::Str ? y.sv() : std::string_view(yn = numberText(y.n));
+        return likeMatch(xs, ys, ci, esc) != neg;
     }
 };
 
@@ -363,6 +367,26 @@ private:
     }
     [[noreturn]] void fail(const QString& what) { failAt(m_tok.pos, what); }
 
+    // One level deeper for as long as it lives (a parenthesis, a NOT, a sign): the parser and
+    // the evaluation recurse per level.
+    struct Deeper {
+        Parser& p;
+        explicit Deeper(Parser& parser) : p(parser)
+        {
+            if (++p.m_depth > MaxFilterNesting)
+                p.fail(QStringLiteral("嵌套超过 %1 层").arg(MaxFilterNesting));
+        }
+        ~Deeper() { --p.m_depth; }
+        Deeper(const Deeper&) = delete;
+        Deeper& operator=(const Deeper&) = delete;
+    };
+    // One more operator: a long chain of them builds a deep tree too.
+    void oneMoreOperator()
+    {
+        if (++m_operators > MaxFilterOperators)
+            fail(QStringLiteral("运算符超过 %1 个").arg(MaxFilterOperators));
+    }
+
     bool isKeyword(const char* kw) const
     {
         return m_tok.t == Token::Ident && m_tok.text.compare(QLatin1String(kw), Qt::CaseInsensitive) == 0;
@@ -459,6 +483,7 @@ private:
     {
         NodeP l = parseAnd();
         while (isKeyword("OR")) {
+            oneMoreOperator();
             const int p = m_tok.pos;
             advance();
             NodeP r = parseAnd();
@@ -472,6 +497,7 @@ private:
     {
         NodeP l = parseNot();
         while (isKeyword("AND")) {
+            oneMoreOperator();
             const int p = m_tok.pos;
             advance();
             NodeP r = parseNot();
@@ -484,6 +510,7 @@ private:
     NodeP parseNot()
     {
         if (isKeyword("NOT")) {
+            const Deeper deeper(*this);
             const int p = m_tok.pos;
             advance();
             NodeP a = parseNot();
@@ -513,6 +540,7 @@ private:
             else if (s == QLatin1String("<=")) op = Op::Le;
             else if (s == QLatin1String(">=")) op = Op::Ge;
             else return l;
+            oneMoreOperator();
             advance();
             if (m_tok.t == Token::End) fail(QStringLiteral("比较符后面缺少值"));
             NodeP r = parseAdd();
@@ -540,9 +568,19 @@ private:
             advance();
             if (m_tok.t == Token::End) fail(QStringLiteral("LIKE 后面缺少模式"));
             NodeP r = parseAdd();
+            // "LIKE pattern ESCAPE 'c'": c before % or _ (or before itself) makes it a plain character.
+            char escape = 0;
+            if (isKeyword("ESCAPE")) {
+                advance();
+                if (m_tok.t != Token::Str || m_tok.text.size() != 1 || m_tok.text[0].unicode() >= 0x80 ||
+                    m_tok.text == u'%' || m_tok.text == u'_')
+                    fail(QStringLiteral("ESCAPE 后面应为一个字符"));
+                escape = char(m_tok.text[0].unicode());
+                advance();
+            }
             const int col = l->stringColumn();
             const bool constRight = r->literal() != nullptr;
-            NodeP like = std::make_unique<Like>(std::move(l), std::move(r), neg, m_ci);
+            NodeP like = std::make_unique<Like>(std::move(l), std::move(r), neg, m_ci, escape);
             if (col >= 0 && constRight) return optimise(std::move(like), col);
             return like;
         }
@@ -587,6 +625,7 @@ private:
     {
         NodeP l = parseMul();
         while (isSym("+") || isSym("-")) {
+            oneMoreOperator();
             const char op = char(m_tok.text[0].unicode());
             advance();
             NodeP r = parseMul();
@@ -598,6 +637,7 @@ private:
     {
         NodeP l = parseUnary();
         while (isSym("*") || isSym("/")) {
+            oneMoreOperator();
             const char op = char(m_tok.text[0].unicode());
             advance();
             NodeP r = parseUnary();
@@ -607,6 +647,8 @@ private:
     }
     NodeP parseUnary()
     {
+        if (!isSym("-") && !isSym("+")) return parsePrimary();
+        const Deeper deeper(*this);
         if (isSym("-")) {
             advance();
             if (m_tok.t == Token::Num) {
@@ -639,6 +681,7 @@ private:
         case Token::Field: advance(); return fieldNode(t.text, t.pos);
         case Token::Sym:
             if (t.text == u'(') {
+                const Deeper deeper(*this);
                 advance();
                 NodeP n = parseOr();
                 if (!isSym(")")) fail(QStringLiteral("缺少“)”"));
@@ -657,6 +700,7 @@ private:
                 failAt(t.pos, QStringLiteral("此处不应出现“%1”").arg(t.text));
             if (isSym("(") && (u == QLatin1String("UPPER") || u == QLatin1String("LOWER") ||
                                u == QLatin1String("TRIM"))) {
+                const Deeper deeper(*this);
                 advance();
                 NodeP a = parseAdd();
                 if (!isSym(")")) fail(QStringLiteral("缺少“)”"));
@@ -676,6 +720,8 @@ private:
     const TClientDataSet& m_ds;
     bool m_ci, m_noPartial;
     int m_i = 0;
+    int m_depth = 0;
+    int m_operators = 0;
     Token m_tok;
 };
 
@@ -694,8 +740,17 @@ inline char fold(char c, bool ci)
 }
 } // namespace
 
-bool likeMatch(std::string_view s, std::string_view p, bool ci)
+bool likeMatch(std::string_view s, std::string_view p, bool ci, char escape)
 {
+    // A character's length never reaches past the end of its text: a sequence cut off (texts are
+    // repaired when loaded, but a pattern may come from anywhere) is its bytes one by one.
+    const auto len = [](std::string_view t, size_t i) {
+        const size_t n = std::min(charLen(uint8_t(t[i])), t.size() - i);
+        // A lead byte without its continuation bytes is a character of one byte.
+        for (size_t k = 1; k < n; ++k)
+            if ((uint8_t(t[i + k]) & 0xC0) != 0x80) return size_t(1);
+        return n;
+    };
     size_t si = 0, pi = 0;
     size_t starP = std::string_view::npos, starS = 0;
     while (si < s.size()) {
@@ -706,21 +761,23 @@ bool likeMatch(std::string_view s, std::string_view p, bool ci)
         }
         if (pi < p.size()) {
             if (p[pi] == '_') {
-                si += charLen(uint8_t(s[si]));
+                si += len(s, si);
                 ++pi;
                 continue;
             }
-            const size_t n = charLen(uint8_t(p[pi]));
+            // An escaped character is compared as it stands; a lone escape at the end is itself.
+            const size_t at = escape && p[pi] == escape && pi + 1 < p.size() ? pi + 1 : pi;
+            const size_t n = len(p, at);
             bool eq = si + n <= s.size();
-            for (size_t k = 0; eq && k < n; ++k) eq = fold(s[si + k], ci) == fold(p[pi + k], ci);
+            for (size_t k = 0; eq && k < n; ++k) eq = fold(s[si + k], ci) == fold(p[at + k], ci);
             if (eq) {
                 si += n;
-                pi += n;
+                pi = at + n;
                 continue;
             }
         }
         if (starP == std::string_view::npos) return false;
-        starS += charLen(uint8_t(s[starS]));
+        starS += len(s, starS);
         si = starS;
         pi = starP;
     }

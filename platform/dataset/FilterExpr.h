@@ -24,7 +24,14 @@ private:
     std::unique_ptr<Node> m_root;
 };
 
-// LIKE matching on UTF-8: % any run, _ one character.
-bool likeMatch(std::string_view s, std::string_view pattern, bool caseInsensitive);
+// LIKE matching on UTF-8: % any run, _ one character; a character after escape (when not 0)
+// stands for itself. Never reads past either text, whatever bytes they hold.
+bool likeMatch(std::string_view s, std::string_view pattern, bool caseInsensitive, char escape = 0);
+
+// The deepest nesting of parentheses, NOTs and signs the filter language takes; deeper texts are
+// refused with a message instead of running out of stack.
+constexpr int MaxFilterNesting = 256;
+// The most operators (AND, OR, comparisons, arithmetic) one filter text may hold.
+constexpr int MaxFilterOperators = 10000;
 
 } // namespace dsimpl

@@ -273,9 +273,13 @@ QString FormatFloat(const QString& pattern, double v)
     const double a = std::fabs(v);
 
     // Zero after rounding with the positive section's decimals: the zero section, never a sign.
-    std::string i0, f0;
-    roundDecimal(a, s0.exp ? 15 : s0.nFrac, i0, f0);
-    const bool zero = allZero(i0, f0);
+    // A scientific pattern shows every value that is not 0 by its mantissa, 1e-20 too.
+    bool zero = a == 0;
+    if (!s0.exp) {
+        std::string i0, f0;
+        roundDecimal(a, s0.nFrac, i0, f0);
+        zero = allZero(i0, f0);
+    }
     if (zero) {
         if (secs.size() > 2 && !secs[2].isEmpty()) return render(parse(secs[2]), 0, false);
         return render(s0, 0, false);

@@ -7,6 +7,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
 
 namespace dsimpl {
 
@@ -486,6 +487,73 @@ std::string numberText(double v)
     char buf[40];
     std::snprintf(buf, sizeof buf, "%.15g", v);
     return buf;
+}
+
+// --- UTF-8 --------------------------------------------------------------------------------------
+
+namespace {
+
+// Length of the well-formed UTF-8 sequence at s[i], 0 when there is none (RFC 3629: no
+// overlong forms, no surrogates, nothing above U+10FFFF).
+size_t utf8SequenceAt(std::string_view s, size_t i)
+{
+    const auto b = [&](size_t k) { return static_cast<unsigned char>(s[k]); };
+    const unsigned char c = b(i);
+    if (c < 0x80) return 1;
+    size_t n;
+    unsigned char lo = 0x80, hi = 0xBF; // range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) n = 2;
+    else if (c == 0xE0) { n = 3; lo = 0xA0; }
+    else if (c >= 0xE1 && c <= 0xEC) n = 3;
+    else if (c == 0xED) { n = 3; hi = 0x9F; }
+    else if (c >= 0xEE && c <= 0xEF) n = 3;
+    else if (c == 0xF0) { n = 4; lo = 0x90; }
+    else if (c >= 0xF1 && c <= 0xF3) n = 4;
+    else if (c == 0xF4) { n = 4; hi = 0x8F; }
+    else return 0;
+    if (i + n > s.size()) return 0;
+    if (b(i + 1) < lo || b(i + 1) > hi) return 0;
+    for (size_t k = 2; k < n; ++k)
+        if (b(i + k) < 0x80 || b(i + k) > 0xBF) return 0;
+    return n;
+}
+
+} // namespace
+
+bool isValidUtf8(std::string_view s)
+{
+    size_t i = 0;
+    // Plain ASCII eight bytes at a time: most texts are, and loading checks every one.
+    while (i + 8 <= s.size()) {
+        uint64_t w;
+        std::memcpy(&w, s.data() + i, 8);
+        if (w & 0x8080808080808080ULL) break;
+        i += 8;
+    }
+    while (i < s.size()) {
+        const size_t n = utf8SequenceAt(s, i);
+        if (n == 0) return false;
+        i += n;
+    }
+    return true;
+}
+
+std::string_view repairedUtf8(std::string_view s)
+{
+    thread_local std::string out;
+    out.clear();
+    out.reserve(s.size() + 8);
+    for (size_t i = 0; i < s.size();) {
+        const size_t n = utf8SequenceAt(s, i);
+        if (n == 0) {
+            out += "\xEF\xBF\xBD";
+            ++i;
+        } else {
+            out.append(s.data() + i, n);
+            i += n;
+        }
+    }
+    return out;
 }
 
 } // namespace dsimpl

@@ -12,6 +12,12 @@
 
 namespace dsimpl {
 
+// Whether s is well-formed UTF-8 (no overlong forms, surrogates or values above U+10FFFF).
+bool isValidUtf8(std::string_view s);
+// s with every byte that starts no well-formed sequence replaced by U+FFFD; valid until the next
+// call on the same thread.
+std::string_view repairedUtf8(std::string_view s);
+
 constexpr uint32_t kNullId = 0xFFFFFFFFu;
 
 // Deduplicating pool of byte strings.
@@ -102,7 +108,9 @@ struct Column {
         return id == kNullId ? std::string_view() : pool.get(id);
     }
     void appendNull();
-    void appendStr(std::string_view s) { ids.push_back(pool.intern(s)); }
+    // Texts from a database may hold bytes that are not UTF-8 (a cut character, another code
+    // page): they are stored repaired, so that nothing reading the dataset meets them.
+    void appendStr(std::string_view s) { ids.push_back(pool.intern(isValidUtf8(s) ? s : repairedUtf8(s))); }
     void appendInt(int64_t v) { ints.push_back(v); flags.push_back(0); }
     void appendDbl(double v) { dbls.push_back(v); flags.push_back(0); }
     void appendBool(bool v) { flags.push_back(v ? 1 : 0); }
