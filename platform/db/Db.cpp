@@ -11,15 +11,20 @@ DbError::DbError(const QString& message, int nativeCode, const QString& sqlState
 
 bool DbError::isUniqueViolation() const
 {
-    // SQLite: SQLITE_CONSTRAINT_UNIQUE (2067) / _PRIMARYKEY (1555); SQL Server 2627 / 2601;
-    // ODBC reports integrity violations as SQLSTATE 23000.
+    // SQLite: SQLITE_CONSTRAINT_UNIQUE (2067) / _PRIMARYKEY (1555); SQL Server 2627 / 2601.
     if (m_native == 2067 || m_native == 1555 || m_native == 2627 || m_native == 2601) return true;
-    if (m_state == QLatin1String("23000") &&
-        (message().contains(QLatin1String("UNIQUE"), Qt::CaseInsensitive) ||
-         message().contains(QLatin1String("duplicate"), Qt::CaseInsensitive) ||
-         message().contains(QLatin1String("PRIMARY KEY"), Qt::CaseInsensitive)))
-        return true;
-    return false;
+    // Drivers that pass less: ODBC reports integrity violations as SQLSTATE 23000 (23505 on
+    // some), the SQLite ODBC driver only the primary code 19 (any constraint) with state HY000.
+    // Then the text tells a duplicate key from a NOT NULL, CHECK or FOREIGN KEY violation.
+    const bool constraint = m_native == 19 || m_state == QLatin1String("23000") || m_state == QLatin1String("23505");
+    if (!constraint) return false;
+    const QString& m = message();
+    return m.contains(QLatin1String("UNIQUE constraint"), Qt::CaseInsensitive) ||
+           m.contains(QLatin1String("not unique"), Qt::CaseInsensitive) ||
+           m.contains(QLatin1String("PRIMARY KEY must be unique"), Qt::CaseInsensitive) ||
+           m.contains(QLatin1String("duplicate"), Qt::CaseInsensitive) ||
+           m.contains(QLatin1String("Violation of PRIMARY KEY"), Qt::CaseInsensitive) ||
+           m.contains(QLatin1String("Violation of UNIQUE KEY"), Qt::CaseInsensitive);
 }
 
 // --- connection -----------------------------------------------------------------------------
@@ -45,10 +50,14 @@ void TADOConnection::CommitTrans() { m_backend->commit(); }
 void TADOConnection::RollbackTrans() { m_backend->rollback(); }
 bool TADOConnection::InTransaction() const { return m_backend->inTransaction(); }
 
-QString TADOConnection::prepareText(const QString& tsql)
+QString TADOConnection::prepareText(const QString& tsql, const std::vector<DbParam>& params)
 {
     if (dialect() == Dialect::SqlServer) return tsql;
-    return TsqlTranslator::toSqlite(tsql);
+    // What a parameter holds decides what its + means, as on the server.
+    QStringList textParams;
+    for (const DbParam& p : params)
+        if (p.Value.typeId() == QMetaType::QString) textParams << p.Name;
+    return TsqlTranslator::toSqlite(tsql, textParams);
 }
 
 DbTransaction::DbTransaction(TADOConnection* c) : m_conn(c)
@@ -263,7 +272,7 @@ void TADOQuery::Open()
     c->clearErrors();
     const QString text = sqlText();
     addMissingParams(Parameters, text);
-    m_cursor = c->backend()->open(c->prepareText(text), Parameters.items(), *c);
+    m_cursor = c->backend()->open(c->prepareText(text, Parameters.items()), Parameters.items(), *c);
     const int n = m_cursor->columnCount();
     m_names.resize(size_t(n));
     for (int i = 0; i < n; ++i) m_names[size_t(i)] = m_cursor->columnName(i);
@@ -345,7 +354,7 @@ int TADOQuery::ExecSQL()
     c->clearErrors();
     const QString text = sqlText();
     addMissingParams(Parameters, text);
-    return c->backend()->exec(c->prepareText(text), Parameters.items(), *c);
+    return c->backend()->exec(c->prepareText(text, Parameters.items()), Parameters.items(), *c);
 }
 
 QString EscapeQuotes(const QString& s)

@@ -92,7 +92,7 @@ public:
     void executeScript(const QString& sql);
 
     // The statement text the backend receives for a T-SQL text (translated and cached on SQLite).
-    QString prepareText(const QString& tsql);
+    QString prepareText(const QString& tsql, const std::vector<DbParam>& params = {});
 
     DbBackend* backend() const { return m_backend.get(); }
 

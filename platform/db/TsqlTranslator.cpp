@@ -1,8 +1,12 @@
 #include "platform/db/TsqlTranslator.h"
 
+#include "platform/db/Db.h"
+
 #include <QHash>
 #include <QMutex>
+#include <QRegularExpression>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -96,9 +100,23 @@ struct Tok {
     QString pre, post;  // text added before / after the token
 };
 
+[[noreturn]] void refuse(const QString& what)
+{
+    throw DbError(QStringLiteral("语句无法在嵌入式数据库上按 SQL Server 的含义执行：") + what);
+}
+
+// A string literal's text (quotes removed, doubled quotes single).
+QString literalText(QStringView token)
+{
+    QStringView t = token;
+    if (t.startsWith(QLatin1Char('N')) || t.startsWith(QLatin1Char('n'))) t = t.mid(1);
+    if (t.size() >= 2) t = t.mid(1, t.size() - 2);
+    return t.toString().replace(QLatin1String("''"), QLatin1String("'"));
+}
+
 class Translator {
 public:
-    explicit Translator(const QString& s) : m_s(s) {}
+    Translator(const QString& s, const QStringList& textParams) : m_s(s), m_textParams(textParams) {}
 
     QString run()
     {
@@ -123,6 +141,10 @@ private:
         return (t.k == K::Ident && t.kw == None) || t.k == K::QId;
     }
     bool isGroup(int i) const { return m_t[size_t(i)].k == K::LP && m_t[size_t(i)].match > i; }
+    bool isTextParam(int i) const
+    {
+        return m_textParams.contains(text(i).mid(1).toString(), Qt::CaseInsensitive);
+    }
     // The last token of an element (a group ends at its closing parenthesis).
     int lastTok(int i) const { return isGroup(i) ? m_t[size_t(i)].match : i; }
 
@@ -173,6 +195,10 @@ private:
                     }
                     ++i;
                 }
+                // 'a'N'b' is two literals on SQL Server (an error there); joined they would be the
+                // one literal a'b.
+                if (!m_t.empty() && m_t.back().k == K::Str && m_t.back().pos + m_t.back().len == start)
+                    refuse(QStringLiteral("两个字符串常量之间没有分隔：") + s.mid(m_t.back().pos, i - m_t.back().pos));
                 add(K::Str, start, i - start);
                 if (national) {
                     m_t.back().replaced = true;
@@ -243,6 +269,9 @@ private:
         std::vector<int> stack;
         for (int i = 0; i < int(m_t.size()); ++i) {
             if (m_t[size_t(i)].k == K::LP) {
+                // Each level is translated by a call of its own.
+                if (int(stack.size()) >= TsqlTranslator::MaxNesting)
+                    refuse(QStringLiteral("括号嵌套超过 %1 层").arg(TsqlTranslator::MaxNesting));
                 stack.push_back(i);
             } else if (m_t[size_t(i)].k == K::RP && !stack.empty()) {
                 const int o = stack.back();
@@ -294,6 +323,7 @@ private:
             const int i = els[j];
             const Tok& t = m_t[size_t(i)];
             if (t.k == K::Str) str[j] = 1;
+            if (t.k == K::Param && isTextParam(i)) str[j] = 1;
             if (t.k == K::Ident && !t.replaced && eqCi(text(i), "sysobjects")) rewriteSysobjects(els, j);
             if (j + 1 < els.size() && isGroup(els[j + 1]) && t.k == K::Ident && t.kw == None) {
                 callName[j] = 1;
@@ -346,11 +376,60 @@ private:
         }
         if (eqCi(w, "cast")) {
             const auto els = elements(group + 1, close);
-            for (size_t k = 0; k + 1 < els.size(); ++k)
-                if (isKw(els[k], As) && m_t[size_t(els[k + 1])].k == K::Ident && isTextType(text(els[k + 1])))
+            for (size_t k = 0; k + 1 < els.size(); ++k) {
+                if (!isKw(els[k], As) || m_t[size_t(els[k + 1])].k != K::Ident) continue;
+                const QStringView type = text(els[k + 1]);
+                // The length or precision and scale after the type, as given.
+                QStringList sizes;
+                if (k + 2 < els.size() && isGroup(els[k + 2]))
+                    for (const auto& a : splitCommas(elements(els[k + 2] + 1, m_t[size_t(els[k + 2])].match), *this))
+                        sizes << (a.size() == 1 ? text(a[0]).toString() : QString());
+                if (isTextType(type)) {
+                    castToText(name, close, type, sizes);
                     return true;
+                }
+                if (eqCi(type, "decimal") || eqCi(type, "numeric") || eqCi(type, "money") ||
+                    eqCi(type, "smallmoney"))
+                    castToDecimal(name, close, type, sizes);
+                return false;
+            }
         }
         return false;
+    }
+
+    // cast(x as varchar(n)): SQLite keeps the whole text; SQL Server cuts it to n (30 without a
+    // length), and char(n) pads it with blanks to n.
+    void castToText(int name, int close, QStringView type, const QStringList& sizes)
+    {
+        if (!sizes.isEmpty() && sizes[0].compare(QLatin1String("max"), Qt::CaseInsensitive) == 0) return;
+        bool ok = true;
+        const int n = sizes.isEmpty() ? 30 : sizes[0].toInt(&ok);
+        if (!ok || n < 1 || n > 8000) refuse(QStringLiteral("长度无效的类型转换 ") + type.toString());
+        const bool fixed = eqCi(type, "char") || eqCi(type, "nchar");
+        QString after;
+        if (fixed) after = QLatin1String(" || '") + QString(n, QLatin1Char(' ')) + QLatin1Char('\'');
+        after += QStringLiteral(",1,%1)").arg(n);
+        tok(name).pre += QLatin1String("substr(");
+        tok(close).post += after;
+    }
+    // cast(x as decimal(p,s)): SQLite keeps 7 an integer (7/2 is 3) and 12.345 unrounded; SQL
+    // Server gives a decimal of s places (3.5, 12.35). decimal without a scale has none.
+    void castToDecimal(int name, int close, QStringView type, const QStringList& sizes)
+    {
+        int scale = 0;
+        if (eqCi(type, "money") || eqCi(type, "smallmoney")) scale = 4;
+        else if (sizes.size() >= 2) {
+            bool ok = false;
+            scale = sizes[1].toInt(&ok);
+            if (!ok || scale < 0 || scale > 38) refuse(QStringLiteral("小数位数无效的类型转换 ") + type.toString());
+        }
+        if (scale == 0) {
+            tok(name).pre += QLatin1String("CAST(round(");
+            tok(close).post += QLatin1String(") AS INTEGER)");
+        } else {
+            tok(name).pre += QLatin1String("round(");
+            tok(close).post += QStringLiteral(",%1)").arg(scale);
+        }
     }
 
     void rewriteSysobjects(const std::vector<int>& els, size_t j)
@@ -459,12 +538,38 @@ private:
     {
         std::vector<int> plus;
         bool chainStr = false;
+        // What SQL Server does with a chain depends on its operands' types: numbers make it an
+        // addition, the strings in it then convert to numbers.
+        int chainFirst = -1, chainLast = -1;
+        bool chainNum = false, chainDecimal = false, chainOtherArith = false, chainTextExpr = false;
+        QStringList chainLiterals;
         bool prevOperand = false;
         bool afterDot = false;
         bool delimiter = false;
         int chains = 0;
         bool lastChainStr = false;
+        auto chainText = [&] {
+            return chainFirst < 0 ? QString()
+                                  : m_s.mid(m_t[size_t(chainFirst)].pos,
+                                            m_t[size_t(chainLast)].pos + m_t[size_t(chainLast)].len -
+                                                m_t[size_t(chainFirst)].pos);
+        };
         auto flush = [&] {
+            if (chainStr && !plus.empty() && chainNum) {
+                // An addition: each string must be a number of the chain's type.
+                // A blank string is 0 on the server.
+                static const QRegularExpression integer(QStringLiteral("^\\s*([+-]?\\d+)?\\s*$"));
+                static const QRegularExpression decimal(
+                    QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+)([eE][+-]?\\d+)?)?\\s*$"));
+                if (chainTextExpr)
+                    refuse(QStringLiteral("文本与数值相加：") + chainText());
+                for (const QString& lit : std::as_const(chainLiterals))
+                    if (!(chainDecimal ? decimal : integer).match(lit).hasMatch())
+                        refuse(QStringLiteral("字符串 '%1' 不能转换为数值：").arg(lit) + chainText());
+                chainStr = false; // numeric: the + stay
+            }
+            if (chainStr && !plus.empty() && chainOtherArith)
+                refuse(QStringLiteral("字符串连接中有 -、*、/ 或 %：") + chainText());
             if (chainStr && !plus.empty())
                 for (int p : plus) {
                     tok(p).replaced = true;
@@ -476,6 +581,9 @@ private:
             }
             plus.clear();
             chainStr = false;
+            chainFirst = chainLast = -1;
+            chainNum = chainDecimal = chainOtherArith = chainTextExpr = false;
+            chainLiterals.clear();
         };
         for (size_t j = 0; j < els.size(); ++j) {
             const int i = els[j];
@@ -504,9 +612,20 @@ private:
                     delimiter = true;
                 }
                 if (str[j]) chainStr = true;
+                if (chainFirst < 0) chainFirst = i;
+                chainLast = lastTok(i);
+                if (t.k == K::Num) {
+                    chainNum = true;
+                    const QStringView num = text(i);
+                    if (num.contains(QLatin1Char('.')) || num.contains(QLatin1Char('e')) || num.contains(QLatin1Char('E')))
+                        chainDecimal = true;
+                }
+                if (t.k == K::Str) chainLiterals << literalText(text(i));
+                else if (str[j]) chainTextExpr = true;
                 afterDot = false;
                 if (j < callName.size() && callName[j]) {
                     ++j; // the argument group belongs to the call
+                    chainLast = lastTok(els[j]);
                     prevOperand = true;
                     continue;
                 }
@@ -524,6 +643,8 @@ private:
                 continue;
             }
             if (isOp(i, '-') || isOp(i, '*') || isOp(i, '/') || isOp(i, '%')) {
+                // A sign before the first operand is no operator of the chain.
+                if (prevOperand) chainOtherArith = true;
                 prevOperand = false;
                 continue;
             }
@@ -548,13 +669,25 @@ private:
         for (const Tok& t : m_t) {
             if (!t.pre.isEmpty()) out += t.pre;
             if (t.replaced) out += t.repl;
+            else if (t.k == K::QId && m_s[t.pos] == QLatin1Char('"')) out += backquoted(t);
             else out += QStringView(m_s).mid(t.pos, t.len);
             if (!t.post.isEmpty()) out += t.post;
         }
         return out;
     }
 
+    // "name" is an identifier on SQL Server; SQLite takes an unknown one for a string. `name`
+    // is an identifier only.
+    QString backquoted(const Tok& t) const
+    {
+        QString inner = m_s.mid(t.pos + 1, t.len - 2);
+        inner.replace(QLatin1String("\"\""), QLatin1String("\""));
+        inner.replace(QLatin1String("`"), QLatin1String("``"));
+        return QLatin1Char('`') + inner + QLatin1Char('`');
+    }
+
     const QString& m_s;
+    QStringList m_textParams;
     std::vector<Tok> m_t;
 };
 
@@ -570,21 +703,29 @@ constexpr int kCacheLimit = 4096;
 
 namespace TsqlTranslator {
 
-QString translate(const QString& tsql) { return Translator(tsql).run(); }
-
-QString toSqlite(const QString& tsql)
+QString translate(const QString& tsql, const QStringList& textParams)
 {
+    return Translator(tsql, textParams).run();
+}
+
+QString toSqlite(const QString& tsql, const QStringList& textParams)
+{
+    // The same text translates differently when other parameters hold text.
+    QStringList names;
+    for (const QString& n : textParams) names << n.toLower();
+    names.sort();
+    const QString key = names.isEmpty() ? tsql : tsql + QChar(0x1F) + names.join(QChar(0x1F));
     {
         QMutexLocker lock(&g_cacheLock);
-        auto it = cache().constFind(tsql);
+        auto it = cache().constFind(key);
         if (it != cache().constEnd()) return it.value();
     }
-    QString out = translate(tsql);
+    QString out = translate(tsql, textParams);
     QMutexLocker lock(&g_cacheLock);
     // Statements with values embedded by the condition builder make many distinct texts;
     // the cache starts over rather than growing without bound.
     if (cache().size() >= kCacheLimit) cache().clear();
-    cache().insert(tsql, out);
+    cache().insert(key, out);
     return out;
 }
 

@@ -17,6 +17,8 @@ protected:
         init.reset();
         db = TADOConnection::openOdbc(QStringLiteral("DRIVER=SQLite3;Database=%1").arg(path));
     }
+    // More tables, made by the embedded backend while ODBC is connected.
+    void init(const QString& script) { TADOConnection::openSqlite(path)->executeScript(script); }
     int exec(const QString& sql, std::initializer_list<std::pair<const char*, QVariant>> ps = {})
     {
         TADOQuery q(db.get());
@@ -92,6 +94,51 @@ TEST_F(Odbc, ErrorsRaiseDbErrorAndFillTheCollection)
     EXPECT_TRUE(db->Errors().isEmpty());
     EXPECT_THROW(exec(QStringLiteral("insert into p(k) values(1)")), DbError);
     EXPECT_FALSE(db->Errors().isEmpty());
+}
+
+TEST_F(Odbc, ADuplicateKeyIsRecognisedThroughTheDriver)
+{
+    init(QStringLiteral("CREATE TABLE u (a VARCHAR(6) NOT NULL, b VARCHAR(6), PRIMARY KEY (a, b));"
+                        "CREATE TABLE c (a INTEGER CHECK (a > 0), f INTEGER REFERENCES p(k));"));
+    exec(QStringLiteral("insert into u values('0101','1')"));
+    try {
+        exec(QStringLiteral("insert into u values('0101','1')"));
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isUniqueViolation()) << e.nativeCode() << ' ' << e.sqlState().toStdString() << ' ' << e.what();
+    }
+    exec(QStringLiteral("insert into p(k) values(1)"));
+    try {
+        exec(QStringLiteral("insert into p(k) values(1)"));
+        FAIL();
+    } catch (const DbError& e) {
+        EXPECT_TRUE(e.isUniqueViolation()) << e.what();
+    }
+    // Other constraints are no duplicates.
+    for (const char* sql : {"insert into u(a,b) values(null,'2')", "insert into c(a) values(0)"}) {
+        try {
+            exec(QString::fromLatin1(sql));
+            FAIL() << sql;
+        } catch (const DbError& e) {
+            EXPECT_FALSE(e.isUniqueViolation()) << sql << ' ' << e.what();
+        }
+    }
+}
+
+TEST(DbErrorKinds, DuplicateKeysOfEveryBackend)
+{
+    EXPECT_TRUE(DbError(QStringLiteral("UNIQUE constraint failed: TryOutBK.BookDate"), 19, QStringLiteral("HY000"))
+                    .isUniqueViolation());
+    EXPECT_TRUE(DbError(QStringLiteral("x"), 2067).isUniqueViolation());
+    EXPECT_TRUE(DbError(QStringLiteral("Violation of PRIMARY KEY constraint 'PK_TryOutBK'. Cannot insert duplicate key"),
+                        0, QStringLiteral("23000"))
+                    .isUniqueViolation());
+    EXPECT_FALSE(DbError(QStringLiteral("NOT NULL constraint failed: u.a"), 19, QStringLiteral("HY000"))
+                     .isUniqueViolation());
+    EXPECT_FALSE(DbError(QStringLiteral("CHECK constraint failed: a > 0"), 19).isUniqueViolation());
+    // A message that merely names a unique thing is no violation when no constraint failed.
+    EXPECT_FALSE(DbError(QStringLiteral("no such column: UNIQUE constraint"), 1, QStringLiteral("HY000"))
+                     .isUniqueViolation());
 }
 
 TEST_F(Odbc, TransactionsRollBack)

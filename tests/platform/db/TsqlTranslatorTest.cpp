@@ -4,6 +4,8 @@
 #include "platform/db/TsqlTranslator.h"
 #include "tests/support/TestSupport.h"
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 using TsqlTranslator::translate;
@@ -143,6 +145,88 @@ TEST_F(Translation, SysobjectsAndCreateTable)
 TEST_F(Translation, NationalLiteralsAndSubstring)
 {
     EXPECT_EQ(rows(QStringLiteral("select substring(N'一楼化妆品',2,2)+N'x'")), QStringList{QStringLiteral("楼化x")});
+}
+
+namespace {
+QString refusal(const QString& tsql)
+{
+    try {
+        translate(tsql);
+    } catch (const DbError& e) {
+        return e.message();
+    }
+    return QString();
+}
+} // namespace
+
+TEST_F(Translation, StringsBesideNumbersAddAsOnTheServerOrAreRefused)
+{
+    EXPECT_EQ(rows(QStringLiteral("select '1'+1, 10+'5', ''+3, '2.5'+1.0")), QStringList{QStringLiteral("2\t15\t3\t3.5")});
+    // SQL Server converts the string to the number's type and fails where it cannot.
+    for (const char* refused : {"select 'x'+2*3", "select '1.5'+1", "select rtrim(code)+1 from t",
+                                "select 1+upper(name) from t", "select 'a'+'b'*2"}) {
+        EXPECT_TRUE(refusal(QString::fromLatin1(refused)).contains(QStringLiteral("SQL Server"))) << refused;
+    }
+    EXPECT_TRUE(refusal(QStringLiteral("select 'x'+2*3")).contains(QStringLiteral("'x'")));
+    // A string concatenation with another operator in it would bind differently on SQLite.
+    EXPECT_TRUE(refusal(QStringLiteral("select code+'-'+name*n from t")).contains(QStringLiteral("连接")));
+    // Numbers and columns keep their meaning.
+    EXPECT_EQ(rows(QStringLiteral("select -n+1, code+'-'+name from t where n=7")), QStringList{QStringLiteral("-6\tab-ABC")});
+}
+
+TEST_F(Translation, ParametersConcatenateWhenTheyHoldText)
+{
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral("select :A + :B as x");
+    q.Parameters.ParamByName(QStringLiteral("A")).Value = QStringLiteral("01");
+    q.Parameters.ParamByName(QStringLiteral("B")).Value = QStringLiteral("02");
+    q.Open();
+    EXPECT_EQ(q.Field(0).AsString(), QStringLiteral("0102"));
+    q.Close();
+    // The same text with numbers adds (a translation of its own, not the cached one).
+    q.Parameters.ParamByName(QStringLiteral("A")).Value = 1;
+    q.Parameters.ParamByName(QStringLiteral("B")).Value = 2;
+    q.Open();
+    EXPECT_EQ(q.Field(0).AsInteger(), 3);
+    q.Close();
+    // Text beside a number: refused rather than added leniently.
+    q.SQL.clear();
+    q.SQL << QStringLiteral("select :A + 1");
+    q.Parameters.ParamByName(QStringLiteral("A")).Value = QStringLiteral("x");
+    EXPECT_THROW(q.Open(), DbError);
+}
+
+TEST_F(Translation, CastsToDecimalAndTextAnswerAsTheServer)
+{
+    EXPECT_EQ(rows(QStringLiteral("select cast(7 as decimal(10,2))/2, cast(12.345 as decimal(10,2)), "
+                                  "cast(2.5 as numeric), cast(1.23456 as money)")),
+              QStringList{QStringLiteral("3.5\t12.35\t3\t1.2346")});
+    EXPECT_EQ(rows(QStringLiteral("select cast('abcdef' as varchar(3)), cast('ab' as char(4))+'|', "
+                                  "cast(n as nvarchar(1)) from t where n=7")),
+              QStringList{QStringLiteral("abc\tab  |\t7")});
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from t where cast(name as varchar(2)) is null")),
+              QStringList{QStringLiteral("1")});
+    EXPECT_EQ(rows(QStringLiteral("select cast('") + QString(40, u'x') + QStringLiteral("' as varchar)")),
+              QStringList{QString(30, u'x')});
+}
+
+TEST_F(Translation, QuotedNamesLiteralsAndNesting)
+{
+    // "name" is an identifier: a missing one is an error, not the string 'nosuch'.
+    EXPECT_EQ(rows(QStringLiteral("select \"code\" from t where n=1")), QStringList{QStringLiteral("0101")});
+    EXPECT_THROW(rows(QStringLiteral("select \"nosuch\" from t")), DbError);
+    // Two literals without a separator are not one literal with a quote in it.
+    EXPECT_TRUE(refusal(QStringLiteral("select 'a'N'b'")).contains(QStringLiteral("'a'N'b'")));
+    EXPECT_EQ(rows(QStringLiteral("select 'a'+N'b', 'it''s'")), QStringList{QStringLiteral("ab\tit's")});
+    // Deep nesting is refused with a message instead of running out of stack.
+    const int limit = TsqlTranslator::MaxNesting;
+    EXPECT_EQ(rows(QStringLiteral("select ") + QString(40, u'(') + QStringLiteral("1") + QString(40, u')')),
+              QStringList{QStringLiteral("1")});
+    EXPECT_NO_THROW(translate(QStringLiteral("select ") + QString(limit, u'(') + QStringLiteral("1") + QString(limit, u')')));
+    for (int depth : {limit + 1, 25000})
+        EXPECT_TRUE(refusal(QStringLiteral("select ") + QString(depth, u'(') + QStringLiteral("1") + QString(depth, u')'))
+                        .contains(QStringLiteral("括号嵌套超过 %1 层").arg(limit)))
+            << depth;
 }
 
 TEST(TranslationCache, SameTextTranslatedOnce)
