@@ -97,7 +97,11 @@ bool MatchesInitials(const QByteArray& entry, const QByteArray& typed)
 
 QStringList InitialsMatches(const QStringList& fullList, const QString& typed)
 {
-    const QByteArray t = Gbk::encode(typed);
+    bool ok = true;
+    const QByteArray t = Gbk::encode(typed, &ok);
+    // A character GBK has no code for would arrive as "??", which matches every entry; no entry
+    // has it, so none matches.
+    if (!ok) return {};
     QStringList out;
     for (const QString& entry : fullList) {
         if (MatchesInitials(Gbk::encode(entry), t)) out << entry;

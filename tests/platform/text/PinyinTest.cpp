@@ -140,6 +140,15 @@ TEST(FilterByInitials, QuestionMarkMatchesAnyCharacterAndPastTheEnd)
     EXPECT_EQ(InitialsMatches(list, u("d???")), QStringList{u("单价")});
 }
 
+TEST(FilterByInitials, ACharacterGbkCannotEncodeMatchesNothing)
+{
+    const QStringList list = {u("数量"), u("售价"), u("AB")};
+    // It would be "??" in GBK, which as two question marks matches every entry.
+    EXPECT_TRUE(InitialsMatches(list, u("😀")).isEmpty());
+    EXPECT_TRUE(InitialsMatches(list, u("s\u00A0")).isEmpty());
+    EXPECT_TRUE(FilterByInitials(list, u("ñ")).isEmpty());
+}
+
 TEST(FilterByInitials, PrefixRuleAndTypedChineseText)
 {
     const QStringList list = {u("数量"), u("库存数量"), u("量具"), u("Amount"), u("amount")};
