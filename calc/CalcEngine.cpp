@@ -11,6 +11,8 @@
 
 #include <QRegularExpression>
 
+#include <utility>
+
 namespace {
 
 bool isOperator(QChar c)
@@ -64,7 +66,9 @@ QString guardFrom(const QString& text, bool decimal)
             if (depth > 0) break; // an open group reaches the end: leave the rest as it is
             end = text.size();
         }
-        const QString d = text.mid(slash + 1, end - slash - 1);
+        // Divisions inside the divisor are guarded (and made decimal) in their turn: a/(b/c) with
+        // c = 0 is a/b, and with b = 1, c = 2 it is 2, not a division by an integer 0.
+        const QString d = guardFrom(text.mid(slash + 1, end - slash - 1), decimal);
         if (d.isEmpty()) break; // no operand to guard (the checker refuses such texts)
         out += QStringView(text).mid(from, slash + 1 - from);
         if (decimal)
@@ -127,9 +131,16 @@ QString CheckExpression(const QString& text)
     if (s.isEmpty()) return s;
 
     if (s.count(QLatin1Char('(')) != s.count(QLatin1Char(')'))) return ExprErrParens;
-    const qsizetype firstOpen = s.indexOf(QLatin1Char('('));
-    const qsizetype firstClose = s.indexOf(QLatin1Char(')'));
-    if (firstClose >= 0 && firstOpen >= 0 && firstClose < firstOpen) return ExprErrCloseAt;
+    // Every ")" closes a "(" before it: "(a)))+(((b)" has as many of each and is no expression.
+    int depth = 0;
+    for (QChar c : std::as_const(s)) {
+        if (c == QLatin1Char('(')) ++depth;
+        else if (c == QLatin1Char(')') && --depth < 0) return ExprErrCloseAt;
+    }
+    // An operator still at the end had a second one beside it ("a//"); at the start only a sign
+    // ("++a" is +a) leaves an expression.
+    if (isOperator(s.back()) || s.front() == QLatin1Char('*') || s.front() == QLatin1Char('/'))
+        return ExprErrOperator;
 
     const qsizetype n = s.size();
     for (qsizetype i = 0; i < n; ++i) {
@@ -140,6 +151,7 @@ QString CheckExpression(const QString& text)
         if (c == QLatin1Char(')')) {
             if (hasNext && next != QLatin1Char(')') && !isOperator(next)) return ExprErrCloseAt;
             if (i > 0 && isOperator(prev)) return ExprErrCloseAt;
+            if (prev == QLatin1Char('(')) return ExprErrCloseAt; // "()" holds no operand
         } else if (c == QLatin1Char('(')) {
             if (hasNext && isOperator(next)) return ExprErrOpenAt;
             if (i > 0 && prev != QLatin1Char('(') && !isOperator(prev)) return ExprErrOpenAt;
@@ -248,6 +260,13 @@ QString ValidateCalcFieldDef(CalcFieldDef& def, const QStringList* fieldNames)
         return QStringLiteral("字段类型无效");
     if (!isIdentifier(def.name) || Gbk::byteLength(def.name) > 40) return QStringLiteral("字段名称无效");
     if (def.express.isEmpty()) return QStringLiteral("表达式为空");
+    // The column holds 100 characters; a text far longer was not written by the editor.
+    if (def.express.size() > 1000) return QStringLiteral("表达式过长");
+    // Control characters (a NUL ends the text on the server) and characters the column's code
+    // page cannot hold would reach the server changed.
+    for (QChar c : std::as_const(def.express))
+        if (c.category() == QChar::Other_Control) return QStringLiteral("表达式含有控制字符");
+    if (!Gbk::canEncode(def.express)) return QStringLiteral("表达式含有无法保存的字符");
     const QString checked = CheckExpression(def.express);
     if (IsExpressionError(checked)) return QStringLiteral("表达式有错误");
     if (checked.isEmpty()) return QStringLiteral("表达式为空");
@@ -296,7 +315,9 @@ QString GetCalcFieldSql(const QStringList& defs, Dialect dialect)
         } else if (def.type == QLatin1Char('F')) {
             sql += QLatin1String(" ,(") + GuardDivisions(expr, true) + QLatin1String(")/1.0 as ") + column;
         } else {
-            sql += QLatin1String(" ,(") + GuardDivisions(expr, false) + QLatin1String(") as ") + column;
+            // An integer column shows what the server's conversion gives: a fraction (a decimal
+            // operand) is cut toward zero, 3.75 is 3 and -3.75 is -3, on every backend alike.
+            sql += QLatin1String(" ,cast((") + GuardDivisions(expr, false) + QLatin1String(") as bigint) as ") + column;
         }
     }
     return sql;

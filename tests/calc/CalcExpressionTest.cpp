@@ -33,6 +33,15 @@ TEST(CalcCheckExpression, CodesAndTrimming)
         {"(a+b)*c", "(a+b)*c"},
         {"((a+b))/#2", "((a+b))/#2"},
         {"#'甲'+PluName", "#'甲'+PluName"},
+        // As many ")" as "(", but one closes before its "(" was opened: refused, not stored.
+        {"(LyCount)))+(((Price)", "#B"},
+        {"(a))+((b)", "#B"},
+        // Found by fuzzing: an operator left at the end, an empty group, an operator as sign.
+        {"a//", "#D"},
+        {"a+-", "#D"},
+        {"**a", "#D"},
+        {"a+()", "#B"},
+        {"(())", "#B"},
     };
     for (const auto& c : cases)
         EXPECT_EQ(CheckExpression(q(c.text)), q(c.result)) << c.text;
@@ -100,8 +109,9 @@ TEST(CalcDivisionGuard, ExamplesOfIntegerDefinitions)
         {"a/(b+c)*d", "a/Case((b+c)) when 0 then 1 else ((b+c)) end *d"},
         {"(a/b)*c", "(a/Case(b) when 0 then 1 else (b) end )*c"},
         {"a/((b+c)*d)", "a/Case(((b+c)*d)) when 0 then 1 else (((b+c)*d)) end "},
-        // The division inside a guarded group is copied twice, unguarded.
-        {"a/(b/c)", "a/Case((b/c)) when 0 then 1 else ((b/c)) end "},
+        // The division inside a divisor is guarded too (in both copies of the divisor).
+        {"a/(b/c)", "a/Case((b/Case(c) when 0 then 1 else (c) end )) when 0 then 1 else "
+                    "((b/Case(c) when 0 then 1 else (c) end )) end "},
         {"TryTimes/LyCount", "TryTimes/Case(LyCount) when 0 then 1 else (LyCount) end "},
         {"a+b", "a+b"},
         {"a/", "a/"},                 // "/" as the last character
@@ -119,6 +129,10 @@ TEST(CalcDivisionGuard, DecimalDefinitionsMakeTheDivisorDecimal)
               QStringLiteral("TryTimes/Case(LyCount) when 0 then 1.0 else 1.0*(LyCount) end "));
     EXPECT_EQ(GuardDivisions(QStringLiteral("(a/b)*c"), true),
               QStringLiteral("(a/Case(b) when 0 then 1.0 else 1.0*(b) end )*c"));
+    // Inside a divisor as well: b/c must not divide integers.
+    EXPECT_EQ(GuardDivisions(QStringLiteral("a/(b/c)"), true),
+              QStringLiteral("a/Case((b/Case(c) when 0 then 1.0 else 1.0*(c) end )) when 0 then 1.0 else "
+                             "1.0*((b/Case(c) when 0 then 1.0 else 1.0*(c) end )) end "));
 }
 
 TEST(CalcFieldSql, FragmentPerType)
@@ -127,7 +141,7 @@ TEST(CalcFieldSql, FragmentPerType)
     EXPECT_EQ(GetCalcFieldSql(QStringList{QStringLiteral("FRate@TryTimes/LyCount")}, Dialect::SqlServer),
               QStringLiteral(" ,(TryTimes/Case(LyCount) when 0 then 1.0 else 1.0*(LyCount) end )/1.0 as R_Rate"));
     EXPECT_EQ(GetCalcFieldSql(QStringList{QStringLiteral("IRate@TryTimes/LyCount")}, Dialect::SqlServer),
-              QStringLiteral(" ,(TryTimes/Case(LyCount) when 0 then 1 else (LyCount) end ) as R_Rate"));
+              QStringLiteral(" ,cast((TryTimes/Case(LyCount) when 0 then 1 else (LyCount) end ) as bigint) as R_Rate"));
     // Constants lose their marker; string expressions are never guarded.
     EXPECT_EQ(GetCalcFieldSql(QStringList{QStringLiteral("FM@(Price-JPrice)/LyCount*#100")}, Dialect::SqlServer),
               QStringLiteral(" ,((Price-JPrice)/Case(LyCount) when 0 then 1.0 else 1.0*(LyCount) end *100)/1.0 as R_M"));
@@ -137,7 +151,7 @@ TEST(CalcFieldSql, FragmentPerType)
               QStringLiteral(" ,(a/b) as R_A"));
     // Several definitions, in list order.
     EXPECT_EQ(GetCalcFieldSql(QStringList{QStringLiteral("IA@a"), QStringLiteral("IB@b*#2")}, Dialect::SqlServer),
-              QStringLiteral(" ,(a) as R_A ,(b*2) as R_B"));
+              QStringLiteral(" ,cast((a) as bigint) as R_A ,cast((b*2) as bigint) as R_B"));
 }
 
 TEST(CalcFieldSql, StringPlusConcatenatesOnSqlite)
@@ -146,7 +160,7 @@ TEST(CalcFieldSql, StringPlusConcatenatesOnSqlite)
               QStringLiteral(" ,((PluCode||PluName)||'A') as R_Code"));
     // Numeric definitions keep their "+".
     EXPECT_EQ(GetCalcFieldSql(QStringList{QStringLiteral("IN@a+b")}, Dialect::SQLite),
-              QStringLiteral(" ,(a+b) as R_N"));
+              QStringLiteral(" ,cast((a+b) as bigint) as R_N"));
 }
 
 TEST(CalcFieldSql, DefinitionsThatAreNotExpressionsAreLeftOut)
@@ -165,10 +179,15 @@ TEST(CalcFieldSql, DefinitionsThatAreNotExpressionsAreLeftOut)
         QStringLiteral("FX@"),
         QStringLiteral("XX@a"),
         QStringLiteral("FX"),
+        QStringLiteral("SX@#'a\u0000b'"),             // a NUL ends the text on the server
+        QStringLiteral("SX@#'a\tb'+PluName"),
+        QStringLiteral("SX@#'a") + QChar(0xD800) + QStringLiteral("b'"), // a lone surrogate would be stored as "?"
+        QStringLiteral("SX@#'😀'"),
+        QStringLiteral("FX@(a)))+(((b)"),
     };
     for (const QString& d : bad) EXPECT_EQ(GetCalcFieldSql(QStringList{d}, Dialect::SqlServer), QString()) << d.toStdString();
     EXPECT_EQ(GetCalcFieldSql(QStringList{bad[0], QStringLiteral("IOk@a")}, Dialect::SqlServer),
-              QStringLiteral(" ,(a) as R_Ok"));
+              QStringLiteral(" ,cast((a) as bigint) as R_Ok"));
 }
 
 TEST(CalcValidateDefinition, FieldNamesConstantsAndTrimming)

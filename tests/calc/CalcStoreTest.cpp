@@ -231,6 +231,25 @@ TEST_F(CalcStore, FragmentComputesLikeTheServer)
     EXPECT_DOUBLE_EQ(v("R_FC").AsFloat(), 11.25);
 }
 
+TEST_F(CalcStore, DivisorsAreGuardedInsideAndIntegersCutTowardZero)
+{
+    const QStringList defs{QStringLiteral("FQ@A/(B/C)"), QStringLiteral("FZ@A/(B/Z)"), QStringLiteral("FD@A/((B+C)/C)"),
+                           QStringLiteral("IP@P"),       QStringLiteral("IN@N*P/#2"),  QStringLiteral("IIQ@A/(B/C)")};
+    const QString fragment = GetCalcFieldSql(defs, db->dialect());
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral("Select * ") + fragment +
+                 QStringLiteral(" from (select 1 A, 1 B, 2 C, 0 Z, 3.75 P, -2 N) T  ");
+    q.Open();
+    ASSERT_FALSE(q.Eof());
+    auto v = [&](const char* c) { return q.FieldByName(QString::fromLatin1(c)); };
+    EXPECT_DOUBLE_EQ(v("R_Q").AsFloat(), 2.0);       // 1/(1/2), not 1/(integer 0 made 1)
+    EXPECT_DOUBLE_EQ(v("R_Z").AsFloat(), 1.0);       // an inner divisor of 0 yields its dividend
+    EXPECT_DOUBLE_EQ(v("R_D").AsFloat(), 1.0 / 1.5);
+    EXPECT_EQ(v("R_P").AsInteger(), 3);              // 3.75 is cut, not rounded
+    EXPECT_EQ(v("R_N").AsInteger(), -3);             // -3.75 toward zero
+    EXPECT_EQ(v("R_IQ").AsInteger(), 1);             // integers: 1/2 is 0, guarded to 1
+}
+
 TEST_F(CalcStore, ColumnsFollowTheCalculatedFields)
 {
     EnsureCalcFieldTable();
