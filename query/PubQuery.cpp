@@ -46,6 +46,9 @@ const QStringList& joins()
 
 namespace {
 
+// Lines of the saved condition name (defined with the other saved-condition helpers below).
+int countSaved(const QString& qryType, const QString& name);
+
 TADOConnection* conn() { return GetSharedConnection(); }
 
 QString upperType(const QString& qryType) { return EscapeQuotes(qryType.toUpper()); }
@@ -570,7 +573,12 @@ bool CheckQryNumber(const QString& qryType, const QString& item, QComboBox* cmbV
                     std::unique_ptr<TQryCatalog>& catalog)
 {
     LoadQryFields(qryType, catalog);
-    const QString type = GetQryFieldAttr(item, QStringLiteral("FldType"), catalog.get()).toUpper();
+    QString type = GetQryFieldAttr(item, QStringLiteral("FldType"), catalog.get()).toUpper();
+    // A saved condition of one line takes the value box's text as its value: the field behind it
+    // decides. Several lines keep their own values (the box is not used).
+    if (type.isEmpty() && countSaved(qryType, item) == 1)
+        type = GetQryFieldAttr(GetSavedFirstFldName(qryType, item), QStringLiteral("FldType"), catalog.get())
+                   .toUpper();
     if (type != QLatin1String("F") && type != QLatin1String("I")) return true;
     QString n;
     if (NormalizeQryNumber(type, cmbValue->currentText(), n)) return true;

@@ -46,11 +46,14 @@ void deleteSavedLines(TQorAdoQry& d, const QString& qryType, int serialNo)
     ExecChecked(d);
 }
 
-// A name for a new saved condition: not empty, no field name and no other saved condition's
-// name (a name equal to keptName, ignoring case, is not checked for that). Says why otherwise.
-bool nameAccepted(const QString& qryType, const QString& name, const QString& keptName)
+const QString kDuplicateName = QStringLiteral("查询条件名称不允许重复！");
+
+// A name for a new saved condition (trimmed by the caller): not empty and no field name. Says why
+// otherwise. Whether another saved condition has it is asked where the lines are stored, in the
+// same transaction.
+bool nameAccepted(const QString& qryType, const QString& name)
 {
-    if (name.trimmed().isEmpty()) {
+    if (name.isEmpty()) {
         ShowInfoMsg(QStringLiteral("查询条件名称不允许为空！"));
         return false;
     }
@@ -58,12 +61,21 @@ bool nameAccepted(const QString& qryType, const QString& name, const QString& ke
         ShowInfoMsg(QStringLiteral("查询条件名称不允许与字段名称相同！"));
         return false;
     }
-    const bool kept = !keptName.isEmpty() && name.compare(keptName, Qt::CaseInsensitive) == 0;
-    if (!kept && IsQrySaveName(qryType, name)) {
-        ShowInfoMsg(QStringLiteral("查询条件名称不允许重复！"));
-        return false;
-    }
     return true;
+}
+
+// True when a saved condition of the type already has the name (the table's collation decides
+// letter case and trailing blanks, as the server does); locks the range on the server.
+bool savedNameTaken(TQorAdoQry& q, TADOConnection* c, const QString& qryType, const QString& name)
+{
+    q.SQL << QStringLiteral("select SerialNo from tXtQrySave") + QryLockHint(c)
+          << QStringLiteral(" where QryType=:QryType and QryName=:QryName");
+    q.Parameters.ParamByName(QStringLiteral("QryType")).Value = qryType;
+    q.Parameters.ParamByName(QStringLiteral("QryName")).Value = name;
+    q.OpenSized();
+    const bool taken = !q.Eof();
+    q.Close();
+    return taken;
 }
 
 } // namespace
@@ -393,47 +405,57 @@ void TfrmQry::LoadData()
 bool TfrmQry::StoreRows(int serialNo, const QString& name, bool replace)
 {
     TADOConnection* c = GetSharedConnection();
+    bool taken = false;
     try {
         DbTransaction t(c);
-        if (replace) {
-            deleteSavedLines(query(qryTmpBDE), QryType, serialNo);
-        }
-        if (serialNo == 0) {
-            TQorAdoQry& m = query(qryTmpBDE);
-            m.SQL << QStringLiteral("select Max(SerialNo) SerialNo from tXTQrySave") + QryLockHint(c) + QLatin1Char(' ')
-                  << QStringLiteral(" where QryType='") + EscapeQuotes(QryType) + QStringLiteral("'");
-            m.OpenSized();
-            serialNo = int(m.Eof() ? 0 : m.FieldByName(QStringLiteral("SerialNo")).AsInteger()) + 1;
-            m.Close();
-        }
-        {
-            ControlsOff off(qryTemp);
-            qryTemp->First();
-            while (!qryTemp->Eof()) {
-                TQorAdoQry& m = query(qryTmpBDE);
-                m.SQL << QStringLiteral("select Max(OrderNo) OrderNo from tXTQrySave") + QryLockHint(c) + QLatin1Char(' ')
-                      << QStringLiteral(" where QryType='") + EscapeQuotes(QryType) + QStringLiteral("' and Serialno=") +
-                             QString::number(serialNo);
-                m.OpenSized();
-                const qint64 line = (m.Eof() ? 0 : m.FieldByName(QStringLiteral("OrderNo")).AsInteger()) + 1;
-                m.Close();
-                TQorAdoQry& ins = query(qryTmpBDE);
-                ins.SQL << QStringLiteral("insert into tXTQrySave(qrytype,Serialno,OrderNo,QryName,FldCode,Operator,FieldValue,LinkFlag)")
-                        << QStringLiteral("values ('") + EscapeQuotes(QryType) + QStringLiteral("',") +
-                               QString::number(serialNo) + QLatin1Char(',') + QString::number(line) + QStringLiteral(",'") +
-                               EscapeQuotes(name) + QStringLiteral("' ,")
-                        << QStringLiteral(" '") + EscapeQuotes(fld("FldCode")->AsString()) + QStringLiteral("','") +
-                               EscapeQuotes(fld("FldOp")->AsString()) + QStringLiteral("','") +
-                               EscapeQuotes(fld("FldValue")->AsString()) + QStringLiteral("','") +
-                               EscapeQuotes(fld("FldJoin")->AsString()) + QStringLiteral("')");
-                ExecChecked(ins);
-                qryTemp->Next();
+        // A new number takes a name no other saved condition has, those stored meanwhile included;
+        // a name taken ends the transaction unwritten.
+        taken = serialNo == 0 && savedNameTaken(query(qryTmpBDE), c, QryType, name);
+        if (!taken) {
+            if (replace) {
+                deleteSavedLines(query(qryTmpBDE), QryType, serialNo);
             }
+            if (serialNo == 0) {
+                TQorAdoQry& m = query(qryTmpBDE);
+                m.SQL << QStringLiteral("select Max(SerialNo) SerialNo from tXTQrySave") + QryLockHint(c) + QLatin1Char(' ')
+                      << QStringLiteral(" where QryType='") + EscapeQuotes(QryType) + QStringLiteral("'");
+                m.OpenSized();
+                serialNo = int(m.Eof() ? 0 : m.FieldByName(QStringLiteral("SerialNo")).AsInteger()) + 1;
+                m.Close();
+            }
+            {
+                ControlsOff off(qryTemp);
+                qryTemp->First();
+                while (!qryTemp->Eof()) {
+                    TQorAdoQry& m = query(qryTmpBDE);
+                    m.SQL << QStringLiteral("select Max(OrderNo) OrderNo from tXTQrySave") + QryLockHint(c) + QLatin1Char(' ')
+                          << QStringLiteral(" where QryType='") + EscapeQuotes(QryType) + QStringLiteral("' and Serialno=") +
+                                 QString::number(serialNo);
+                    m.OpenSized();
+                    const qint64 line = (m.Eof() ? 0 : m.FieldByName(QStringLiteral("OrderNo")).AsInteger()) + 1;
+                    m.Close();
+                    TQorAdoQry& ins = query(qryTmpBDE);
+                    ins.SQL << QStringLiteral("insert into tXTQrySave(qrytype,Serialno,OrderNo,QryName,FldCode,Operator,FieldValue,LinkFlag)")
+                            << QStringLiteral("values ('") + EscapeQuotes(QryType) + QStringLiteral("',") +
+                                   QString::number(serialNo) + QLatin1Char(',') + QString::number(line) + QStringLiteral(",'") +
+                                   EscapeQuotes(name) + QStringLiteral("' ,")
+                            << QStringLiteral(" '") + EscapeQuotes(fld("FldCode")->AsString()) + QStringLiteral("','") +
+                                   EscapeQuotes(fld("FldOp")->AsString()) + QStringLiteral("','") +
+                                   EscapeQuotes(fld("FldValue")->AsString()) + QStringLiteral("','") +
+                                   EscapeQuotes(fld("FldJoin")->AsString()) + QStringLiteral("')");
+                    ExecChecked(ins);
+                    qryTemp->Next();
+                }
+            }
+            t.commit();
         }
-        t.commit();
     } catch (...) {
         // Nothing of the store is kept; the selection and the current condition stay.
         ShowErrorMsg(currentExceptionMessage());
+        return false;
+    }
+    if (taken) {
+        ShowInfoMsg(kDuplicateName);
         return false;
     }
     CurSerialNo = serialNo;
@@ -460,7 +482,9 @@ void TfrmQry::btnSaveClick(QObject*)
     }
     QString name;
     if (!AskName(name)) return;
-    if (!nameAccepted(QryType, name, CurQryName)) return;
+    // Blanks around a name are no part of it (the server compares "ABC " equal to "ABC").
+    name = name.trimmed();
+    if (!nameAccepted(QryType, name)) return;
     StoreRows(0, name, false);
 }
 
@@ -473,7 +497,8 @@ void TfrmQry::btnSaveAsClick(QObject*)
     // The new number is taken when the lines are stored, in the same transaction.
     QString name;
     if (!AskName(name)) return;
-    if (!nameAccepted(QryType, name, QString())) return;
+    name = name.trimmed();
+    if (!nameAccepted(QryType, name)) return;
     StoreRows(0, name, false);
 }
 

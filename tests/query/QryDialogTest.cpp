@@ -481,6 +481,40 @@ TEST_F(QryDialogTest, SaveAsAndDelete)
     EXPECT_EQ(saved(3).size(), 1);
 }
 
+TEST_F(QryDialogTest, NamesAreTrimmedAndCheckedAgainstEveryRemainingCondition)
+{
+    // An older program stored a second condition under the name of the second one.
+    exec(*db, QStringLiteral("insert into tXtQrySave values('TryOut',3,1,'") + u("一楼三月") +
+                  QStringLiteral("','T.Result','=','0','") + u("并且") + QStringLiteral("')"));
+    run(QStringLiteral("TryOut"), [&](TfrmQry* f) {
+        add(f, u("试用结果"));
+        prompts->pushText(u("满意的试用 ")); // the server compares it equal to the saved name
+        f->btnSave->click();
+        EXPECT_EQ(prompts->calls.back().text, u("查询条件名称不允许重复！"));
+        prompts->pushText(u(" 满意的试用"));
+        f->btnSaveAs->click();
+        EXPECT_EQ(prompts->calls.back().text, u("查询条件名称不允许重复！"));
+        prompts->pushText(u("  新条件  "));
+        f->btnSaveAs->click();
+        EXPECT_EQ(f->cmbQrySave->currentText(), u("4_新条件"));
+
+        // Deleting one of the two, then saving under its name: the other one still has it.
+        choose(f, u("2_一楼三月"));
+        prompts->pushButton(MsgResult::Yes);
+        f->btnDelete->click();
+        add(f, u("试用结果"));
+        prompts->calls.clear();
+        prompts->pushText(u("一楼三月"));
+        f->btnSave->click();
+        EXPECT_EQ(prompts->texts(), (QStringList{u("请输入查询条件名称："), u("查询条件名称不允许重复！")}));
+        f->btnCancel->click();
+    });
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select SerialNo,QryName from tXtQrySave where QryType='TryOut' "
+                                            "group by SerialNo order by SerialNo")),
+              (QStringList{u("1\t满意的试用"), u("3\t一楼三月"), u("4\t新条件")}));
+    EXPECT_FALSE(db->InTransaction());
+}
+
 TEST_F(QryDialogTest, OneDialogAtATime)
 {
     bool inner = true;

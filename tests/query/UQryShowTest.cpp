@@ -238,6 +238,35 @@ TEST_F(FrameTest, NumbersAreChecked)
     EXPECT_EQ(frame->cmbValue->currentText(), QStringLiteral("abc"));
 }
 
+TEST_F(FrameTest, ARememberedConditionOnANumberFieldChecksTheNumber)
+{
+    exec(*db, QStringLiteral("insert into tXtQrySave values('TryOutR',4,1,'") + u("数量>=") +
+                  QStringLiteral("','W.Counts','>=','5','") + u("并且") + QStringLiteral("')"));
+    frame->LoadQryItems();
+    choose(u("数量>="));
+    ASSERT_EQ(frame->cmbValue->currentText(), QStringLiteral("5"));
+
+    // Leaving the value box with no number empties it and keeps the focus there.
+    focus(frame->cmbValue);
+    frame->cmbValue->setEditText(QString());
+    QTest::keyClicks(frame->cmbValue, QStringLiteral("abc"));
+    focus(other);
+    EXPECT_EQ(frame->cmbValue->currentText(), QString());
+    EXPECT_TRUE(frame->cmbValue->hasFocus());
+
+    // Run without leaving the box: refused before anything is remembered.
+    frame->cmbValue->setEditText(QStringLiteral("abc"));
+    QString where = QStringLiteral("keep"), desc = QStringLiteral("keep");
+    EXPECT_EQ(frame->GetQryCondition(where, desc), TQryConditionOutcome::NumberRejected);
+    EXPECT_EQ(where, QStringLiteral("keep"));
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select FieldValue from tXtQrySave where QryName=") + QuotedStr(u("数量>="))),
+              QStringList{QStringLiteral("5")});
+
+    frame->cmbValue->setEditText(QStringLiteral("7"));
+    EXPECT_EQ(frame->GetQryCondition(where, desc), TQryConditionOutcome::Built);
+    EXPECT_EQ(where, QStringLiteral("((IsNull(W.Counts,0)>=7))"));
+}
+
 TEST_F(FrameTest, BoxesFollowTheItem)
 {
     frame->LoadQryItems();
