@@ -5,6 +5,8 @@
 //   bench_DatasetBench --benchmark_filter=BM_ReloadMemory
 #include "bench/DatasetBenchData.h"
 
+#include "host/commDll/GridExport.h"
+
 #include "platform/grid/GridServices.h"
 #include "platform/dataset/DataSetProvider.h"
 #include "platform/dataset/DataSource.h"
@@ -14,6 +16,7 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QFileInfo>
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -723,6 +726,42 @@ void BM_ReloadMemory(benchmark::State& state)
     state.counters["rss_MiB"] = rssMiB;
 }
 
+// Run alone (--benchmark_filter=BM_ExportRows/N): the register list written to a workbook (0),
+// text (1) or HTML (2) as the export does it, row by row from the dataset; time and the growth
+// of the peak resident memory over the loaded list.
+void BM_ExportRows(benchmark::State& state)
+{
+    static const commdll::ExportKind kinds[] = {commdll::ExportKind::Excel, commdll::ExportKind::Text,
+                                                commdll::ExportKind::Html};
+    static const char* const suffix[] = {"xlsx", "txt", "htm"};
+    const int k = int(state.range(0));
+    Loaded l;
+    l.head.Open();
+    const commdll::GridSnapshot s = commdll::snapshotGrid(&l.grid);
+    const QString path = QDir::currentPath() + QStringLiteral("/bench-export.%1").arg(QLatin1String(suffix[k]));
+    double ms = 0, growMiB = 0;
+    for (auto _ : state) {
+        QFile::remove(path);
+        const double rss = procKb("/proc/self/status", "VmRSS:");
+        if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
+            std::fputs("5", f);
+            std::fclose(f);
+        }
+        const double t0 = nowMs();
+        auto sink = commdll::openExport(kinds[k], s, path, QStringLiteral("bench"));
+        for (int r = 0; r < l.head.RecordCount(); ++r) sink->row(commdll::rowCells(&l.grid, s, r));
+        sink->finish();
+        ms = nowMs() - t0;
+        growMiB = (procKb("/proc/self/status", "VmHWM:") - rss) / 1024;
+    }
+    if (!QFile::exists(path)) state.SkipWithError("no file written");
+    state.counters["ms"] = ms;
+    state.counters["grow_MiB"] = growMiB;
+    state.counters["file_MiB"] = double(QFileInfo(path).size()) / (1024.0 * 1024.0);
+    state.counters["rows"] = l.head.RecordCount();
+    QFile::remove(path);
+}
+
 } // namespace
 
 BENCHMARK(BM_SqliteStepOnly)->Unit(benchmark::kMillisecond)->Iterations(3);
@@ -746,6 +785,7 @@ BENCHMARK(BM_RepeatTitleClick)->Unit(benchmark::kMillisecond)->Iterations(5);
 BENCHMARK(BM_ReloadKeepingSort)->Unit(benchmark::kMillisecond)->Iterations(2);
 BENCHMARK(BM_FilterSortedVsUnsorted)->Unit(benchmark::kMillisecond)->Iterations(3);
 BENCHMARK(BM_ReloadMemory)->Unit(benchmark::kMillisecond)->Iterations(1);
+BENCHMARK(BM_ExportRows)->DenseRange(0, 2)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 int main(int argc, char** argv)
 {
