@@ -75,6 +75,9 @@ const char* const kKindNames[] = {"折线图", "柱状图", "散点图", "饼图
 
 // A label shown on a rotated axis is cut to this many characters.
 constexpr int kMaxRotatedLabel = 16;
+// Value marks over more points than this would only cover each other (and cost a text item
+// per point): they are left out.
+constexpr int kMaxMarkedPoints = 100;
 
 bool isMaskedField(const TField* f)
 {
@@ -335,12 +338,16 @@ TfrmGraph::TfrmGraph(QWidget* parent) : TfrmBase(parent)
     bar->addAction(actRefresh);
     bar->addSeparator();
     bar->addAction(actClose);
-    lblRowLimit = new QLabel(bar);
+    // Beside the tool bar, never in its overflow menu.
+    lblRowLimit = new QLabel(this);
     lblRowLimit->setObjectName(u"lblRowLimit"_s);
-    lblRowLimit->setStyleSheet(u"color: #a00000; padding-left: 12px;"_s);
-    m_rowLimitAction = bar->addWidget(lblRowLimit);
-    m_rowLimitAction->setVisible(false);
-    layout->addWidget(bar);
+    lblRowLimit->setStyleSheet(u"color: #a00000; padding: 0 12px;"_s);
+    lblRowLimit->setVisible(false);
+    auto* top = new QHBoxLayout;
+    top->setContentsMargins(0, 0, 0, 0);
+    top->addWidget(bar, 1);
+    top->addWidget(lblRowLimit);
+    layout->addLayout(top);
 
     auto* picGroup = new QActionGroup(PMnPic);
     for (int i = 0; i < 4; ++i) {
@@ -539,6 +546,10 @@ void TfrmGraph::Draw()
     m_drawnRows = 0;
 
     chart->setTitle(m_caption);
+    QFont titleFont = chart->titleFont();
+    titleFont.setPointSize(12);
+    titleFont.setBold(true);
+    chart->setTitleFont(titleFont);
     chart->setPlotAreaBackgroundVisible(!pie);
     chart->setPlotAreaBackgroundBrush(QColor(0xf4, 0xf4, 0xf4));
     chart->setDropShadowEnabled(st.View3D);
@@ -567,7 +578,7 @@ void TfrmGraph::Draw()
     const int rows = std::min(total, MaxChartRows);
     const bool capped = total > MaxChartRows;
     lblRowLimit->setText(capped ? u"共%1条记录，图形只显示前%2条"_s.arg(total).arg(MaxChartRows) : QString());
-    m_rowLimitAction->setVisible(capped);
+    lblRowLimit->setVisible(capped);
     if (n == 0 || rows == 0) {
         updateXLabels();
         return;
@@ -595,10 +606,12 @@ void TfrmGraph::Draw()
         axisY->setObjectName(u"LeftAxis"_s);
         axisY->setTitleText(st.YCaption);
         axisY->setLabelsVisible(st.YLabelsVisible);
+        axisY->setLabelFormat(u"%.10g"_s);
         chart->addAxis(axisX, Qt::AlignBottom);
         chart->addAxis(axisY, Qt::AlignLeft);
     }
 
+    const bool marks = st.MarksVisible && rows <= kMaxMarkedPoints;
     double lo = 0, hi = 0;
     for (int s = 0; s < n; ++s) {
         TField* yField = ds->FindField(ys[s].field);
@@ -642,7 +655,7 @@ void TfrmGraph::Draw()
             if (eachPoint)
                 for (int i = 0; i < rows; ++i)
                     xy->setPointConfiguration(i, QXYSeries::PointConfiguration::Color, paletteColor(i));
-            xy->setPointLabelsVisible(st.MarksVisible);
+            xy->setPointLabelsVisible(marks);
             xy->setPointLabelsFormat(u"@yPoint"_s);
             xy->setPointLabelsClipping(false);
             series = xy;
@@ -662,6 +675,7 @@ void TfrmGraph::Draw()
                     set->append(vs);
                     set->setBrush(shadedBrush(paletteColor(k), st.View3D));
                     set->setPen(QPen(paletteColor(k).darker(150)));
+                    set->setLabelColor(Qt::black);
                     stacked->append(set);
                 }
                 bars = stacked;
@@ -672,10 +686,11 @@ void TfrmGraph::Draw()
                 set->append(vs);
                 set->setBrush(shadedBrush(seriesColor, st.View3D));
                 set->setPen(QPen(seriesColor.darker(150)));
+                set->setLabelColor(Qt::black);
                 plain->append(set);
                 bars = plain;
             }
-            bars->setLabelsVisible(st.MarksVisible);
+            bars->setLabelsVisible(marks);
             bars->setLabelsFormat(u"@value"_s);
             bars->setLabelsPosition(QAbstractBarSeries::LabelsOutsideEnd);
             bars->setBarWidth(0.7);
@@ -688,7 +703,7 @@ void TfrmGraph::Draw()
                 auto* slice = new QPieSlice(m_categories[i], std::abs(values[size_t(i)]));
                 slice->setBrush(shadedBrush(paletteColor(i), st.View3D, Qt::Vertical));
                 slice->setPen(QPen(paletteColor(i).darker(150)));
-                slice->setLabelVisible(st.MarksVisible);
+                slice->setLabelVisible(marks);
                 pieSeries->append(slice);
             }
             // One pie per Y column, side by side.

@@ -143,7 +143,6 @@ private:
     TDBGridEh* m_grid = nullptr;
     QString m_caption;
     int m_drawnRows = 0;
-    QAction* m_rowLimitAction = nullptr; // the tool bar's place of lblRowLimit
     QStringList m_categories; // X labels of the drawn rows
 };
 

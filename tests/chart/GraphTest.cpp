@@ -172,6 +172,7 @@ TEST_F(GraphTest, OneYColumnColoursEachPointTwoColumnsOneColourPerSeries)
     EXPECT_EQ(line->name(), u"领用数量"_s);
     EXPECT_EQ(line->count(), 6);
     EXPECT_EQ(line->at(2).y(), 16.0);
+    EXPECT_TRUE(line->pointLabelsVisible());
     QSet<QRgb> colours;
     for (int i = 0; i < 6; ++i)
         colours << line->pointConfiguration(i).value(QXYSeries::PointConfiguration::Color).value<QColor>().rgb();
@@ -365,6 +366,8 @@ TEST_F(GraphTest, ManyRowsTakeTheFirstThousandAndLabelsThinOut)
     auto* axis = qobject_cast<QCategoryAxis*>(form->DBChart->chart()->axes(Qt::Horizontal).value(0));
     ASSERT_TRUE(axis);
     EXPECT_EQ(axis->max(), 999.5);
+    // A thousand value marks would only cover each other.
+    EXPECT_FALSE(qobject_cast<QAbstractBarSeries*>(series().value(0))->isLabelsVisible());
     EXPECT_EQ(axis->labelsAngle(), -90);
     EXPECT_GT(axis->count(), 5);
     EXPECT_LT(axis->count(), 200);
