@@ -400,6 +400,7 @@ TEST_F(BrowseFormsTest, QueryDialogSetsTheConditionAndAFailedLoadGivesTheOldOneB
     f->actQuery->trigger();
     EXPECT_EQ(f->loads, 2);
     EXPECT_EQ(f->QryWhere, where) << "a condition whose load failed is not kept";
+    EXPECT_EQ(f->dgrdHead->Hint(), f->QryDesc);
     EXPECT_EQ(rowsShown(f), count(u"select count(*) from TryOutBK where OrgCode='0101' and BookDate>='2026-03-01'"_s));
 }
 
