@@ -84,7 +84,9 @@ std::vector<GridPageSlice> rowBands(const GridPageMetrics& m)
 
 std::vector<GridPageSlice> layoutGridPages(const GridPageMetrics& m)
 {
-    const std::vector<ColumnBand> bands = columnBands(m.columnWidths, m.pageWidth);
+    const std::vector<ColumnBand> bands = m.splitColumns
+                                              ? columnBands(m.columnWidths, m.pageWidth)
+                                              : std::vector<ColumnBand>{{0, int(m.columnWidths.size())}};
     const bool hasRows = !m.rowHeights.empty();
     std::vector<GridPageSlice> pages;
     for (const GridPageSlice& v : rowBands(m)) {

@@ -35,6 +35,8 @@ struct GridPageMetrics {
     double afterLineHeight = 0;
     int afterLineCount = 0;
     bool titlesOnEachPage = false;
+    // False: every column in one band, those beyond the page width cut off by the paper.
+    bool splitColumns = true;
     std::vector<double> columnWidths; // the printed columns, left to right
     std::vector<double> rowHeights;   // the printed rows, top to bottom
 };

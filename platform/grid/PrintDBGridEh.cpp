@@ -139,7 +139,7 @@ int TPrintDBGridEh::render(QPrinter* pr)
         for (int r = 0; r < rows; ++r) {
             double h = lineH;
             for (const PrintColumn& pc : cols)
-                h = std::max(h, textHeight(cellText(pc, r), std::min(pc.width, area.width())));
+                h = std::max(h, textHeight(cellText(pc, r), pc.width));
             rowH[size_t(r)] = h;
         }
     }
@@ -171,6 +171,8 @@ int TPrintDBGridEh::render(QPrinter* pr)
     metrics.afterLineHeight = afterLineH;
     metrics.afterLineCount = int(m_after.size());
     metrics.titlesOnEachPage = Options & pghColHeadersOnEachPage;
+    // Unfitted columns beyond the page stay cut off, as the printout has always done.
+    metrics.splitColumns = false;
     for (const PrintColumn& pc : cols) metrics.columnWidths.push_back(pc.width);
     metrics.rowHeights = rowH;
     const std::vector<GridPageSlice> pages = layoutGridPages(metrics);
@@ -216,13 +218,13 @@ int TPrintDBGridEh::render(QPrinter* pr)
             y += headerH + headerGap;
         }
         p.setFont(font);
-        // The page's columns from the left margin; a column wider than the page is narrowed to it.
+        // The page's columns from the left margin.
         std::vector<double> xs, ws;
         {
             double x = area.left();
             for (int i = s.firstColumn; i < s.endColumn; ++i) {
                 xs.push_back(x);
-                ws.push_back(std::min(cols[size_t(i)].width, area.width()));
+                ws.push_back(cols[size_t(i)].width);
                 x += ws.back();
             }
         }

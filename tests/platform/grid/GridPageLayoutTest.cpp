@@ -96,6 +96,10 @@ TEST(GridPageLayout, ColumnsWiderThanThePageAreCutIntoBandsPrintedAcrossBeforeDo
                                       slice(0, 8, 0, 1, true), slice(0, 8, 1, 2, true), slice(0, 8, 2, 3, true),
                                       slice(8, 9, 0, 1, false, true), slice(8, 9, 1, 2, false, true),
                                       slice(8, 9, 2, 3, false, true, 0, 1)}));
+    // Without splitting, all columns share every page (the paper cuts off what is beyond).
+    GridPageMetrics whole = page(9, {30, 250, 30});
+    whole.splitColumns = false;
+    EXPECT_EQ(layoutGridPages(whole), (std::vector<GridPageSlice>{slice(0, 8, 0, 3, true), slice(8, 9, 0, 3, false)}));
     // Widths scaled to the page that add up a hair above it stay on one page.
     EXPECT_EQ(layoutGridPages(page(1, {100.0 / 3, 100.0 / 3, 100.0 / 3 + 1e-9})),
               (std::vector<GridPageSlice>{slice(0, 1, 0, 3, true)}));
