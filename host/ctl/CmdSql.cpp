@@ -3,11 +3,16 @@
 #include "host/ctl/CtlCommands.h"
 
 #include "platform/db/Db.h"
+#include "platform/db/DbBackend.h"
 
 #include <QFileInfo>
 #include <QRegularExpression>
 
+#include <algorithm>
+#include <cerrno>
 #include <cstdio>
+#include <cstring>
+#include <utility>
 
 namespace {
 
@@ -81,6 +86,14 @@ void writeLine(const QByteArray& line)
     std::fputc('\n', stdout);
 }
 
+// Whether everything written reached the output (a full disk, a closed pipe); says so when not.
+bool outputWritten()
+{
+    const bool ok = std::fflush(stdout) == 0 && !std::ferror(stdout);
+    if (!ok) ctlErr(QStringLiteral("输出写入失败：") + QString::fromLocal8Bit(std::strerror(errno)));
+    return ok;
+}
+
 } // namespace
 
 int cmdSql(const QStringList& args)
@@ -104,6 +117,30 @@ int cmdSql(const QStringList& args)
         if (value.isNull()) value = QLatin1String(""); // an empty value is '', never NULL
         params.emplace_back(m.captured(1), value);
     }
+    // Every parameter given is one the statement names, and every one it names is given: a
+    // misspelt name would otherwise bind NULL where a value was meant.
+    QStringList named;
+    for (const ParamRef& p : scanParams(sql))
+        if (!named.contains(p.name, Qt::CaseInsensitive)) named << p.name;
+    bool paramsOk = true;
+    for (const auto& [name, value] : params) {
+        if (!named.contains(name, Qt::CaseInsensitive)) {
+            ctlErr(QStringLiteral("语句中没有参数 :") + name);
+            paramsOk = false;
+        }
+    }
+    for (const QString& name : std::as_const(named)) {
+        const bool given = std::any_of(params.begin(), params.end(), [&](const auto& p) {
+            return p.first.compare(name, Qt::CaseInsensitive) == 0;
+        });
+        if (!given) {
+            ctlErr(QStringLiteral("没有给出参数 :") + name + QStringLiteral(" 的值（写成 ") + name +
+                   QStringLiteral("=value）"));
+            paramsOk = false;
+        }
+    }
+    if (!paramsOk) return 2;
+
     const bool odbc = isConnectionString(target);
     if (!odbc && !QFileInfo::exists(target)) {
         ctlErr(QStringLiteral("数据库文件不存在：") + target);
@@ -114,16 +151,11 @@ int cmdSql(const QStringList& args)
         auto conn = odbc ? TADOConnection::openOdbc(target) : TADOConnection::openSqlite(target);
         TADOQuery q(conn.get());
         q.SQL << sql;
-        for (const auto& [name, value] : params) {
-            const QRegularExpression named(QStringLiteral(":") + name + QStringLiteral("\\b"),
-                                           QRegularExpression::CaseInsensitiveOption);
-            if (!named.match(sql).hasMatch()) ctlErr(QStringLiteral("语句中没有参数 :") + name);
-            q.Parameters.ParamByName(name).Value = value;
-        }
+        for (const auto& [name, value] : params) q.Parameters.ParamByName(name).Value = value;
         FixParamSizes(q);
         if (!returnsRows(sql)) {
             ctlOut(QString::number(q.ExecSQL()));
-            return 0;
+            return outputWritten() ? 0 : 1;
         }
         q.Open();
         DbCursor* c = q.cursor();
@@ -140,11 +172,11 @@ int cmdSql(const QStringList& args)
                 appendCell(line, *c, i);
             }
             writeLine(line);
+            if (std::ferror(stdout)) break; // the output is lost: said below
             c->next();
         }
         q.Close();
-        std::fflush(stdout);
-        return 0;
+        return outputWritten() ? 0 : 1;
     } catch (const DbError& e) {
         std::fflush(stdout);
         ctlErr(e.message());

@@ -38,7 +38,7 @@ SELECT f.QryType, f.SerialNo, f.FldCode, f.FldName, f.FldType, f.VluType, f.VluO
 INSERT INTO tXtQryValue (QryType, SerialNo, QryVluNo, QryValue)
 SELECT v.QryType, v.SerialNo, v.QryVluNo, v.QryValue
   FROM (VALUES ('TryOut', 9, '0', '满意'), ('TryOut', 9, '1', '不满意'),
-               ('TryOutR', 3, '1', '门店'), ('TryOutR', 3, '2', '总部仓库'))
+               ('TryOutR', 3, '1', '门店'), ('TryOutR', 3, '2', '总部仓库'), ('TryOutR', 3, '3', '加盟店'))
        AS v (QryType, SerialNo, QryVluNo, QryValue)
  WHERE EXISTS (SELECT 1 FROM tXtQry q WHERE q.QryType = v.QryType AND q.SerialNo = v.SerialNo
                   AND q.FldName IN ('试用结果', '组织类型'))

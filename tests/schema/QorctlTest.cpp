@@ -136,6 +136,46 @@ TEST_F(Qorctl, FailuresPrintTheProvidersMessageAndExitNonZero)
     EXPECT_EQ(sql(QStringLiteral("select 1"), {QStringLiteral("not a parameter")}).exitCode, 2);
 }
 
+TEST_F(Qorctl, ParametersMustMatchTheStatementsNames)
+{
+    auto remarks = [&] {
+        auto db = TADOConnection::openSqlite(file);
+        return queryRows(*db, QStringLiteral("select count(*), count(Remark) from TryOutBK where OrgCode='0103'"));
+    };
+    const QStringList before = remarks();
+    // A misspelt name: nothing is run (the remark would have been set to NULL).
+    const CtlRun misspelt = sql(QStringLiteral("update TryOutBK set Remark=:Remark where OrgCode=:O"),
+                                {QStringLiteral("Remrk=已复核"), QStringLiteral("O=0103")});
+    EXPECT_EQ(misspelt.exitCode, 2);
+    EXPECT_TRUE(misspelt.err.contains(QStringLiteral(":Remrk"))) << misspelt.err.toStdString();
+    EXPECT_TRUE(misspelt.err.contains(QStringLiteral(":Remark"))) << misspelt.err.toStdString();
+    EXPECT_TRUE(misspelt.out.isEmpty());
+    EXPECT_EQ(remarks(), before);
+
+    const CtlRun missing = sql(QStringLiteral("select OrgName from SubShop where OrgCode=:Code"));
+    EXPECT_EQ(missing.exitCode, 2);
+    EXPECT_TRUE(missing.err.contains(QStringLiteral(":Code"))) << missing.err.toStdString();
+    // Names compare without regard to case; a colon inside a literal is no parameter.
+    const CtlRun ok = sql(QStringLiteral("select OrgName, ':x' as L from SubShop where OrgCode=:Code"),
+                          {QStringLiteral("code=0101")});
+    EXPECT_EQ(ok.exitCode, 0) << ok.err.toStdString();
+    EXPECT_EQ(ok.out, QStringLiteral("OrgName\tL\n一楼化妆品\t:x\n"));
+}
+
+TEST_F(Qorctl, OutputThatCannotBeWrittenIsAFailure)
+{
+    for (const QString& statement : {QStringLiteral("select * from TryOutBK"),
+                                     QStringLiteral("update TryOutBK set Remark=Remark where 1=0")}) {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(QOR_BIN_DIR "/qorctl"), {QStringLiteral("sql"), file, statement});
+        ASSERT_TRUE(p.waitForFinished(120000));
+        EXPECT_EQ(p.exitStatus(), QProcess::NormalExit);
+        EXPECT_EQ(p.exitCode(), 1) << statement.toStdString();
+        EXPECT_TRUE(QString::fromUtf8(p.readAllStandardError()).contains(QStringLiteral("输出写入失败")));
+    }
+}
+
 TEST_F(Qorctl, CheckDbPassesACompleteDatabaseAndNamesWhatIsMissingOrMistyped)
 {
     const CtlRun ok = qorctl({QStringLiteral("check-db"), file});

@@ -98,3 +98,21 @@ TEST(Schema, ScriptsRunInTheSqliteShell)
     EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
     EXPECT_EQ(QString::fromUtf8(p.readAllStandardOutput()).trimmed(), QStringLiteral("360"));
 }
+
+// The server's script offers every value of a list field that the demo data (the suite's own
+// values) holds: an organisation of type '3' must be choosable there too.
+TEST(Schema, TheServerScriptListsEveryValueTheDemoDataHas)
+{
+    QFile f(QStringLiteral(QOR_SOURCE_DIR "/schema/sqlserver/TryOutQuery.sql"));
+    ASSERT_TRUE(f.open(QIODevice::ReadOnly));
+    const QString script = QString::fromUtf8(f.readAll());
+    auto db = TADOConnection::openSqlite(testTempDir() + QStringLiteral("/values.db"));
+    db->executeScript(Schema::sqliteDdl() + Schema::demoData());
+    const QStringList values = queryRows(*db, QStringLiteral("select QryType, SerialNo, QryVluNo, QryValue from tXtQryValue"));
+    ASSERT_FALSE(values.isEmpty());
+    for (const QString& v : values) {
+        const QStringList c = v.split(QLatin1Char('\t'));
+        const QString row = QStringLiteral("('%1', %2, '%3', '%4')").arg(c[0], c[1], c[2], c[3]);
+        EXPECT_TRUE(script.contains(row)) << row.toStdString();
+    }
+}

@@ -20,6 +20,7 @@
 #include <gtest/gtest.h>
 
 #include <functional>
+#include <utility>
 
 static void PrintTo(const QString& s, std::ostream* os) { *os << '"' << s.toStdString() << '"'; }
 
@@ -245,6 +246,46 @@ TEST_F(CommDllDialogsTest, FilterComposesTheLinesIntoTheDataSetsFilter)
     EXPECT_EQ(ds.RecordCount(), 5);
     drive("frmFilter", [](QDialog* d) { EXPECT_EQ(child<QTableWidget>(d, "tblConditions")->rowCount(), 1); });
     ShowFilterDialog(&grid);
+}
+
+TEST_F(CommDllDialogsTest, TypedWildcardsAreTextAndNumbersMustBeFinite)
+{
+    // "包含 %" means a percent sign, which no name has.
+    drive("frmFilter", [](QDialog* d) {
+        choose(child<QComboBox>(d, "cmbField0"), QStringLiteral("PluName"));
+        chooseText(child<QComboBox>(d, "cmbOp0"), QStringLiteral("包含"));
+        child<QLineEdit>(d, "edtValue0")->setText(QStringLiteral("%"));
+        EXPECT_EQ(child<QLineEdit>(d, "edtExpr")->text(), QStringLiteral("([PluName] LIKE '%\\%%' ESCAPE '\\')"));
+        click(d, "btnOK");
+    });
+    ShowFilterDialog(&grid);
+    EXPECT_TRUE(ds.Filtered());
+    EXPECT_EQ(ds.RecordCount(), 0);
+
+    // "开头是 _bc" is no single-character wildcard either; "O'N" still starts O'Neil.
+    for (const auto& [typed, rows] : {std::pair{QStringLiteral("_bc"), 0}, std::pair{QStringLiteral("O'N"), 1}}) {
+        drive("frmFilter", [typed = typed](QDialog* d) {
+            chooseText(child<QComboBox>(d, "cmbOp0"), QStringLiteral("开头是"));
+            child<QLineEdit>(d, "edtValue0")->setText(typed);
+            click(d, "btnOK");
+        });
+        ShowFilterDialog(&grid);
+        EXPECT_EQ(ds.RecordCount(), rows) << typed.toStdString();
+    }
+
+    for (const char* notANumber : {"inf", "nan", "-INF"}) {
+        prompts->calls.clear();
+        drive("frmFilter", [notANumber](QDialog* d) {
+            choose(child<QComboBox>(d, "cmbField0"), QStringLiteral("Price"));
+            chooseText(child<QComboBox>(d, "cmbOp0"), QStringLiteral("小于等于"));
+            child<QLineEdit>(d, "edtValue0")->setText(QString::fromLatin1(notANumber));
+            click(d, "btnOK");
+            EXPECT_NE(d->result(), int(QDialog::Accepted));
+            click(d, "btnCancel");
+        });
+        ShowFilterDialog(&grid);
+        EXPECT_EQ(prompts->texts(), QStringList{QStringLiteral("“单价”的值应为数值！")}) << notANumber;
+    }
 }
 
 TEST_F(CommDllDialogsTest, ColumnSetUpIsStoredPerUserAndTheDefaultComesBack)
