@@ -71,7 +71,8 @@ TfrmTryOutLr::TfrmTryOutLr(QWidget* parent) : TfrmBase(parent), ui(new Ui::TfrmT
     ui->setupUi(this);
     setObjectName(QStringLiteral("frmTryOutLr"));
     setWindowFlags((windowFlags() | Qt::MSWindowsFixedSizeDialogHint) & ~Qt::WindowContextHelpButtonHint);
-    setFixedSize(size());
+    // The form's layout fixes its size from its contents: the advisor's caption comes from the
+    // suite and may be longer than the form's own.
 
     lblOrg = ui->lblOrg;
     lblBeauty = ui->lblBeauty;
@@ -145,6 +146,8 @@ void TfrmTryOutLr::SetRecord(const TTryOutRecord& record)
 
 void TfrmTryOutLr::loadRecord()
 {
+    // The record's organisation was accepted with it: leaving its box unchanged re-checks nothing.
+    CurrentOrg = m_record.OrgCode.trimmed();
     BookDate = m_record.BookDate;
     BookTime = m_record.BookTime;
     edtGrpCode->setText(m_record.OrgCode);
@@ -182,7 +185,7 @@ void TfrmTryOutLr::showSteps()
     if (shop) {
         btnOrg->setEnabled(false);
         edtGrpCode->setEnabled(false);
-        edtGrpName->setEnabled(false);
+        // The name box is read-only already; disabled it would be grey on grey.
         // An edited record keeps its own organisation, also when it is not the station's.
         if (!EditMode) {
             edtGrpCode->setText(sBranchNo());
@@ -204,6 +207,7 @@ void TfrmTryOutLr::showSteps()
             m_record.Remark = edtRemark->text();
             m_record.ResultD = cmbResult->currentText();
             m_haveRecord = true;
+            CurrentOrg = m_record.OrgCode.trimmed();
         }
         OldPluCode = edtGoodsCode->text();
         FocusControl(edtBeautyCode);
@@ -269,10 +273,19 @@ void TfrmTryOutLr::recheckForOrganisation(const QString& orgCode)
     }
 }
 
+bool TfrmTryOutLr::recordsOwn(const QString& orgCode, const QString& code, const QString& recordCode) const
+{
+    return EditMode && m_haveRecord && orgCode.trimmed() == m_record.OrgCode.trimmed()
+        && code == recordCode.trimmed();
+}
+
 bool TfrmTryOutLr::CheckAdvisor(const QString& orgCode)
 {
     const QString code = edtBeautyCode->text().trimmed();
     if (code.isEmpty()) return true;
+    // The edited record's advisor was checked when the record was made; she may have left the
+    // counter since, which must not stop a change of the remark.
+    if (recordsOwn(orgCode, code, m_record.ZdrCode)) return true;
     TQorAdoQry q(GetSharedConnection());
     q.SQL << QStringLiteral("Select S.StaffCode from Staffs S,UserOrg O,XtUserSub R")
           << QStringLiteral(" where S.StaffCode = O.StaffCode and S.StaffCode = R.StaffCode and")
@@ -297,6 +310,8 @@ bool TfrmTryOutLr::CheckGood(const QString& orgCode)
 {
     const QString code = edtGoodsCode->text().trimmed();
     if (code.isEmpty()) return true;
+    // Likewise the edited record's good, whose bill may have been un-booked since.
+    if (recordsOwn(orgCode, code, m_record.PluCode)) return true;
     TQorAdoQry q(GetSharedConnection());
     q.SQL << QStringLiteral("Select PluCode from drawdetail D,drawForm F Where F.DrawNo = D.DrawNo and F.OrgCode = :OrgCode "
                             "and F.BillType  ='1' and F.RzDate<>'' and F.RzDate is not null ")
@@ -323,6 +338,10 @@ bool TfrmTryOutLr::acceptAdvisor()
         FocusControl(edtBeautyCode);
         return false;
     }
+    if (recordsOwn(edtGrpCode->text(), edtBeautyCode->text().trimmed(), m_record.ZdrCode)) {
+        edtBeauty->setText(m_record.ZdrName);
+        return true;
+    }
     TQorAdoQry q(GetSharedConnection());
     q.SQL << QStringLiteral("Select StaffName from Staffs where StaffCode =:StaffCode ");
     q.Parameters.ParamByName(QStringLiteral("StaffCode")).Value = edtBeautyCode->text().trimmed();
@@ -345,6 +364,10 @@ bool TfrmTryOutLr::acceptGood()
         edtGoodsName->clear();
         FocusControl(edtGoodsCode);
         return false;
+    }
+    if (recordsOwn(org, edtGoodsCode->text().trimmed(), m_record.PluCode)) {
+        edtGoodsName->setText(m_record.PluName);
+        return true;
     }
     TQorAdoQry q(GetSharedConnection());
     q.SQL << QStringLiteral("Select D.PluName from drawForm F,drawDetail D ")
@@ -470,8 +493,10 @@ void TfrmTryOutLr::btnConfirmClick(QObject*)
             FocusControl(edtGrpCode);
             return;
         }
-        // A path that skipped the box's exit check must not save an unchecked organisation.
-        if (!CheckOrganisation()) return;
+        // A path that skipped the box's exit check must not save an unchecked organisation; the
+        // edited record's own organisation was checked when the record was made.
+        const bool own = EditMode && m_haveRecord && edtGrpCode->text().trimmed() == m_record.OrgCode.trimmed();
+        if (!own && !CheckOrganisation()) return;
     }
     if (edtBeautyCode->text().trimmed().isEmpty()) {
         ShowWarningMsg(QStringLiteral("请输入") + C + QStringLiteral("！"));
@@ -486,6 +511,19 @@ void TfrmTryOutLr::btnConfirmClick(QObject*)
     if (cmbResult->currentIndex() < 0) {
         ShowWarningMsg(QStringLiteral("请选择试用结果！"));
         FocusControl(cmbResult);
+        return;
+    }
+    // A remark loaded with an old record may not fit the column or the code page: say so here
+    // rather than fail on the server.
+    const QString remark = edtRemark->text();
+    if (Gbk::byteLength(remark) > RemarkWidth) {
+        ShowWarningMsg(QStringLiteral("评价超过最大长度（%1字节），请修改后再保存！").arg(RemarkWidth));
+        FocusControl(edtRemark);
+        return;
+    }
+    if (!Gbk::canEncode(remark)) {
+        ShowWarningMsg(QStringLiteral("评价中有不能保存的字符，请修改后再保存！"));
+        FocusControl(edtRemark);
         return;
     }
     // The same for the advisor and the good.

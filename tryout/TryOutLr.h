@@ -96,6 +96,8 @@ public:
 private:
     QString clerk() const;
     void showSteps();
+    // Edit mode: code is the edited record's own (recordCode) at the record's organisation.
+    bool recordsOwn(const QString& orgCode, const QString& code, const QString& recordCode) const;
     void loadRecord();
     void recheckForOrganisation(const QString& orgCode);
     // The exit work of the advisor / good box without the tests of the focused button: the

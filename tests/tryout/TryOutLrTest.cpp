@@ -21,6 +21,7 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTest>
 
@@ -156,7 +157,8 @@ TEST_F(TryOutLrTest, AddModeShowsAnEmptyEntryWithTheClerkCaptionAndTabOrder)
     EXPECT_EQ(form->btnConfirm->text(), QStringLiteral("确定(&O)"));
     EXPECT_EQ(form->btnCancel->text(), QStringLiteral("取消(&C)"));
     EXPECT_EQ(form->btnClose->text(), QStringLiteral("关闭(&X)"));
-    EXPECT_FALSE(form->edtGrpName->isEnabled());
+    // The name box is read-only, not disabled: its text stays legible.
+    EXPECT_TRUE(form->edtGrpName->isReadOnly());
 
     // Tab walks the five entry controls, then the three buttons; the name boxes take no focus.
     QStringList order;
@@ -347,8 +349,9 @@ TEST_F(TryOutLrTest, CodeBoxesTakeDigitsOnlyAndAskForTheOrganisationFirst)
     EXPECT_TRUE(form->edtGoodsCode->text().isEmpty());
     form->edtGoodsCode->insert(QStringLiteral("10010001"));
     EXPECT_EQ(form->edtGoodsCode->text(), QStringLiteral("10010001"));
+    // A code one digit too long is cut to the box's width (and the box says so in its tip).
     form->edtBeautyCode->insert(QString(21, QLatin1Char('3')));
-    EXPECT_TRUE(form->edtBeautyCode->text().isEmpty());
+    EXPECT_EQ(form->edtBeautyCode->text(), QString(20, QLatin1Char('3')));
     EXPECT_EQ(messages().size(), 2);
 }
 
@@ -360,8 +363,36 @@ TEST_F(TryOutLrTest, RemarkWidthCountsGbkBytes)
     form->edtRemark->insert(QStringLiteral("a"));
     EXPECT_EQ(form->edtRemark->text().size(), 50);
     form->edtRemark->clear();
+    // A piece one byte too long is cut at the last whole character that fits, and that is told.
+    QSignalSpy told(form->edtRemark->validator(), SIGNAL(refused(QString)));
     form->edtRemark->insert(QString(99, QLatin1Char('a')) + QStringLiteral("评"));
-    EXPECT_TRUE(form->edtRemark->text().isEmpty());
+    EXPECT_EQ(form->edtRemark->text(), QString(99, QLatin1Char('a')));
+    EXPECT_EQ(told.size(), 1);
+}
+
+TEST_F(TryOutLrTest, ALongerClerkCaptionIsShownWholeAndNameBoxesAreLegible)
+{
+    qorSession().clerkCaption = QStringLiteral("美容顾问导购");
+    open();
+    ASSERT_EQ(form->lblBeauty->text(), QStringLiteral("美容顾问导购："));
+    EXPECT_GE(form->lblBeauty->width(), form->lblBeauty->sizeHint().width());
+    EXPECT_LT(form->lblBeauty->geometry().right(), form->edtBeautyCode->geometry().left());
+    EXPECT_TRUE(form->rect().contains(form->btnClose->geometry()));
+
+    // The name boxes show their text in the normal colour, take no focus and cannot be typed into.
+    for (QLineEdit* e : {form->edtGrpName, form->edtBeauty, form->edtGoodsName}) {
+        EXPECT_TRUE(e->isEnabled()) << e->objectName().toStdString();
+        EXPECT_TRUE(e->isReadOnly()) << e->objectName().toStdString();
+        EXPECT_EQ(e->focusPolicy(), Qt::NoFocus) << e->objectName().toStdString();
+    }
+    enter(form->edtGrpCode, QStringLiteral("0101"));
+    EXPECT_EQ(form->edtGrpName->palette().color(QPalette::Text), form->edtGrpCode->palette().color(QPalette::Text));
+    delete form.data();
+
+    useShopStation(QStringLiteral("0101"), QStringLiteral("一楼化妆品"));
+    open();
+    EXPECT_TRUE(form->edtGrpName->isEnabled());
+    EXPECT_TRUE(form->edtGrpName->isReadOnly());
 }
 
 // --- look-ups ------------------------------------------------------------------------------------
@@ -689,6 +720,56 @@ TEST_F(TryOutLrTest, EditThatWouldChangeSeveralRowsIsRolledBack)
     EXPECT_EQ(messages(), QStringList({"保存试用记录失败，请查看系统日志。"}));
     EXPECT_EQ(queryRows(*db, QStringLiteral("select Remark from TryOutBK")), QStringList({"原评价", "原评价"}));
     EXPECT_TRUE(form->isVisible());
+}
+
+TEST_F(TryOutLrTest, EditRechecksOnlyTheCodesThatChanged)
+{
+    // Since the record was made its advisor left the counter and its bill was un-booked.
+    insertTrial(QStringLiteral("0101"), QStringLiteral("10010001"));
+    exec(QStringLiteral("delete from UserOrg where StaffCode='3002';"
+                        "update DrawForm set RzDate=null where OrgCode='0101';"));
+    const TTryOutRecord r = record(QStringLiteral("0101"), QStringLiteral("一楼化妆品"), QStringLiteral("3002"),
+                                   QStringLiteral("陈敏"), QStringLiteral("10010001"), QStringLiteral("雪肌精华水"));
+    open(&r);
+    // Leaving the unchanged boxes checks nothing either.
+    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enter(form->edtBeautyCode, QStringLiteral("3002"));
+    enter(form->edtGoodsCode, QStringLiteral("10010001"));
+    form->edtRemark->setText(QStringLiteral("只改评价"));
+    click(form->btnConfirm);
+    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
+    EXPECT_EQ(rows(), QStringList({"0101\t10010001\t0\t只改评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"}));
+    delete form.data();
+
+    // A changed advisor is checked: one who left the counter is refused.
+    exec(QStringLiteral("update UserOrg set OrgCode='0102' where StaffCode='3001'"));
+    open(&r);
+    form->edtBeautyCode->setText(QStringLiteral("3001"));
+    click(form->btnConfirm); // leaving the box checks the changed code and empties it
+    EXPECT_EQ(messages(), QStringList({AdvisorText, QStringLiteral("请输入美容顾问！")}));
+    EXPECT_EQ(rows().value(0).section(QLatin1Char('\t'), 3, 4), QStringLiteral("只改评价\t3002"));
+}
+
+TEST_F(TryOutLrTest, ALoadedRemarkTooLongIsRefusedAtConfirm)
+{
+    const QString longRemark = QString(60, QChar(0x8BC4)); // 120 GBK bytes, stored by an older program
+    insertTrial(QStringLiteral("0101"), QStringLiteral("10010001"), QStringLiteral("09:00:00"), longRemark);
+    TTryOutRecord r = record(QStringLiteral("0101"), QStringLiteral("一楼化妆品"), QStringLiteral("3002"),
+                             QStringLiteral("陈敏"), QStringLiteral("10010001"), QStringLiteral("雪肌精华水"));
+    r.Remark = longRemark;
+    open(&r);
+    EXPECT_EQ(form->edtRemark->text(), longRemark); // shown as it is, not cut behind the user's back
+    form->cmbResult->setCurrentIndex(1);
+    click(form->btnConfirm);
+    EXPECT_EQ(messages(), QStringList({"评价超过最大长度（100字节），请修改后再保存！"}));
+    EXPECT_TRUE(form->edtRemark->hasFocus());
+    EXPECT_EQ(rows().value(0).section(QLatin1Char('\t'), 2, 2), QStringLiteral("0"));
+
+    form->edtRemark->end(false);
+    for (int i = 0; i < 10; ++i) form->edtRemark->backspace();
+    click(form->btnConfirm);
+    EXPECT_EQ(messages().size(), 1);
+    EXPECT_EQ(rows().value(0).section(QLatin1Char('\t'), 2, 3), QStringLiteral("1\t") + QString(50, QChar(0x8BC4)));
 }
 
 // --- cancel, close, opening ----------------------------------------------------------------------------
