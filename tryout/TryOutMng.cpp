@@ -1,6 +1,7 @@
 #include "tryout/TryOutMng.h"
 
 #include "browse/BrowseKit.h"
+#include "chart/Graph.h"
 #include "calc/SetCalcFld.h"
 #include "framework/GridBridge.h"
 #include "framework/SharedUtils.h"
@@ -404,6 +405,13 @@ void TfrmTryOutMng::actConvertToTextExecute(QObject* sender)
 {
     TfrmBaseB::actConvertToTextExecute(sender);
     ExportToText(dgrdHead, windowTitle() + u".txt"_s);
+}
+
+// The chart of the rows shown, as every list form with a head grid offers it.
+void TfrmTryOutMng::actGraphExecute(QObject* sender)
+{
+    TfrmBaseB::actGraphExecute(sender);
+    ShowGraphForm(this, qryHead, dgrdHead);
 }
 
 void TfrmTryOutMng::actConvertToHtmlExecute(QObject* sender)

@@ -71,6 +71,7 @@ public:
     void actConvertToExcelExecute(QObject* sender) override;
     void actConvertToTextExecute(QObject* sender) override;
     void actConvertToHtmlExecute(QObject* sender) override;
+    void actGraphExecute(QObject* sender) override;
     void dsHeadDataChange(TDataSource* sender, TField* field);
     void dgrdHeadDblClick(TDBGridEh* sender);
     void qryHeadCalcFields(TClientDataSet* dataSet);

@@ -13,6 +13,7 @@
 #include "tests/support/TestSupport.h"
 #include "tryout/TryOutLr.h"
 #include "tryout/TryOutMng.h"
+#include "chart/Graph.h"
 
 #include <QAction>
 #include <QApplication>
@@ -546,4 +547,24 @@ TEST_F(TryOutMngTest, ColumnSetUpUsesThePlainFormKeyAndNothingIsStoredAtShowOrCl
     EXPECT_EQ(modals, 1);
     EXPECT_GT(count(u"select count(*) from tXtGridColumn where LayoutKey='TryOut' and UserCode='1001'"_s), 0);
     EXPECT_EQ(count(u"select count(*) from tXtGridColumn where LayoutKey<>'TryOut'"_s), 0);
+}
+
+TEST_F(TryOutMngTest, TheChartActionOpensTheChartOfTheRowsShown)
+{
+    TfrmTryOutMng* f = open();
+    f->actRefresh->trigger();
+    ASSERT_GT(rowsShown(f), 0);
+    ASSERT_TRUE(f->actGraph->isEnabled());
+    bool seen = false;
+    onModal([&](QDialog* d) {
+        auto* g = qobject_cast<TfrmGraph*>(d);
+        if (!g) return int(QDialog::Rejected);
+        seen = true;
+        EXPECT_EQ(g->GraphDataSet(), f->qryHead);
+        EXPECT_EQ(g->GraphCaption(), u"试用品试用"_s);
+        return int(QDialog::Rejected);
+    });
+    f->actGraph->trigger();
+    EXPECT_EQ(modals, 1);
+    EXPECT_TRUE(seen);
 }
