@@ -434,7 +434,7 @@ TEST_F(ModuleStatements, QueryConditions)
                           " where Upper(QryType)='TRYOUTR'", " and serialno=3"}),
          {}, L({"1\t门店", "2\t总部仓库", "3\t加盟店"}), -100, -1, {}, true},
         {"table value list", L({" select ltrim(rtrim(StaffCode)) as QryVluNo,", " ltrim(rtrim(StaffName)) as qryVluInfo ", " from Staffs"}),
-         {}, {}, -100, 12},
+         {}, {}, -100, 13},
 
         // Query dialog.
         {"saved-condition names", L({"select distinct QryName,SerialNo from tXTQrySave  ", " where QryType='TryOut'", "order by SerialNo,QryName"}),
