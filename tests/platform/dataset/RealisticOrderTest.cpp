@@ -2,6 +2,7 @@
 // remarks, many ties) give exactly what an independent stable sort on GBK bytes gives.
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSetProvider.h"
+#include "platform/dataset/Store.h"
 #include "platform/db/Db.h"
 #include "platform/text/Gbk.h"
 #include "schema/Schema.h"
@@ -203,4 +204,35 @@ TEST_F(RealisticOrder, AReloadUnderASortKeepsTheOrderOfTheNewRows)
                                           Gbk::decode(rows[size_t(row)][12].gbk), Gbk::decode(rows[size_t(row)][2].gbk)}));
     EXPECT_EQ(head->Bookmark(), row);
     head->setIndexName(QString());
+}
+
+TEST_F(RealisticOrder, AnEditAfterTheLoadFindsTheTextsAlreadyStored)
+{
+    // The load drops the text lookup table; the first edit builds it again and must find the
+    // stored texts rather than add copies.
+    head->setIndexName(QString());
+    head->Refresh();
+    TField* remark = head->FieldByName(u"Remark"_s);
+    const auto& pool = head->store()->cols[size_t(fieldIndex("Remark"))].pool;
+    const uint32_t distinct = pool.size();
+    head->setRecNo(10);
+    const QString existing = remark->AsString();
+    head->setRecNo(20);
+    head->Edit();
+    remark->setAsString(existing);
+    head->Post();
+    EXPECT_EQ(pool.size(), distinct);
+    head->Edit();
+    remark->setAsString(u"一条新的评价"_s);
+    head->Post();
+    EXPECT_EQ(pool.size(), distinct + 1);
+    const int edited = head->Bookmark();
+    Value& expected = rows[size_t(edited)][size_t(fieldIndex("Remark"))];
+    const Value stored = expected;
+    expected = {false, Gbk::encode(u"一条新的评价"_s)};
+    const std::vector<Key> keys = sortBy({{"Remark", false}});
+    EXPECT_TRUE(view() == expectedOrder(keys));
+    expected = stored;
+    head->setIndexName(QString());
+    head->Refresh(); // back to the stored rows for the other tests
 }
