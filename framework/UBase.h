@@ -35,6 +35,8 @@ class TfrmBase : public QDialog {
     Q_PROPERTY(QString FunCode MEMBER FunCode)
     Q_PROPERTY(QString PendingParam MEMBER PendingParam)
     Q_PROPERTY(int Tag MEMBER Tag)
+    // The condition description, for the print service's header variable.
+    Q_PROPERTY(QString QryDesc MEMBER QryDesc)
 
 public:
     explicit TfrmBase(QWidget* parent = nullptr);
