@@ -7,6 +7,7 @@
 #include "platform/dataset/FormatFloat.h"
 #include "platform/ui/Guard.h"
 
+#include <QStyle>
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QComboBox>
@@ -882,7 +883,9 @@ int TDBGridEh::defaultWidth(const TColumnEh* c) const
     const int cw = fontMetrics().horizontalAdvance(QLatin1Char('0'));
     TField* f = c->Field();
     const int chars = f ? f->DisplayWidth() : 10;
-    int w = std::clamp(chars, 2, 60) * cw + 6;
+    // The cell draws its text inside the style's margins on both sides.
+    const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
+    int w = std::clamp(chars, 2, 60) * cw + 6 + 2 * margin;
     // Wide enough for the lowest title line.
     const QStringList levels = c->Title()->Caption().split(u'|');
     w = std::max(w, fontMetrics().horizontalAdvance(levels.last()) + 8);

@@ -12,6 +12,7 @@
 #include <QImage>
 #include <QProcess>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTest>
 #include <gtest/gtest.h>
 
@@ -208,3 +209,23 @@ TEST(GridPrint, WideGridsFitThePageAndTitlesRepeatWhenAsked)
 }
 
 } // namespace
+
+// A column without a width of its own shows a value as wide as its field whole: a date of
+// ten characters is not cut to "2025-10-…" by the cell's text margins.
+TEST(GridColumns, DefaultWidthShowsAValueOfTheFieldsWidthWhole)
+{
+    TClientDataSet ds;
+    TField* date = ds.addField(QStringLiteral("BookDate"), ftString, 10);
+    ds.CreateDataSet();
+    ds.Append();
+    date->setAsString(QStringLiteral("2025-10-15"));
+    ds.Post();
+    TDataSource src;
+    src.setDataSet(&ds);
+    TDBGridEh grid;
+    grid.setDataSource(&src);
+    grid.resize(400, 200);
+    const int margin = grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1;
+    const int need = grid.fontMetrics().horizontalAdvance(QStringLiteral("2025-10-15")) + 2 * margin;
+    EXPECT_GE(grid.Columns()->Items(0)->Width(), need);
+}
