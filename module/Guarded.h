@@ -12,18 +12,24 @@
 // A slot that runs fn inside the guard; the error box is parented to parent while it lives.
 //   connect(actAdd, &QAction::triggered, this, guarded([this] { actAddExecute(); }, this));
 // The slot's signal arguments are passed on to fn when it takes them.
+namespace guarded_detail {
+// Calls fn with the signal's arguments when it takes them, else without. A function of its own:
+// clang decides an "if constexpr" inside a lambda nested in a generic lambda too early.
+template <class F, class... A>
+void call(const F& fn, A&&... args)
+{
+    if constexpr (std::is_invocable_v<const F&, A...>)
+        fn(std::forward<A>(args)...);
+    else
+        fn();
+}
+} // namespace guarded_detail
+
 template <class F>
 auto guarded(F fn, QWidget* parent = nullptr)
 {
     return [fn = std::move(fn), owner = QPointer<QWidget>(parent)](auto&&... args) {
-        guard(
-            [&] {
-                if constexpr (std::is_invocable_v<F&, decltype(args)...>)
-                    fn(std::forward<decltype(args)>(args)...);
-                else
-                    fn();
-            },
-            owner.data());
+        guard([&] { guarded_detail::call(fn, std::forward<decltype(args)>(args)...); }, owner.data());
     };
 }
 

@@ -13,6 +13,7 @@ PKGS=(
   fonts-arphic-uming fontconfig tango-icon-theme unicode-data unzip
   xvfb xauth x11-utils poppler-utils xlsx2csv
   dpkg-dev lintian desktop-file-utils
+  clang-14 libclang-rt-14-dev
 )
 missing=()
 for p in "${PKGS[@]}"; do
