@@ -885,7 +885,13 @@ int TDBGridEh::defaultWidth(const TColumnEh* c) const
     const int chars = f ? f->DisplayWidth() : 10;
     // The cell draws its text inside the style's margins on both sides.
     const int margin = style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, this) + 1;
-    int w = std::clamp(chars, 2, 60) * cw + 6 + 2 * margin;
+    const int n = std::clamp(chars, 2, 60);
+    // Widths count GBK bytes: a text of n bytes may be n/2 Chinese characters, which are wider
+    // than two digits in most faces.
+    const int textWidth = f && f->DataType() == ftString
+        ? std::max(n * cw, n / 2 * fontMetrics().horizontalAdvance(QChar(0x4E2D)))
+        : n * cw;
+    int w = textWidth + 6 + 2 * margin;
     // Wide enough for the lowest title line.
     const QStringList levels = c->Title()->Caption().split(u'|');
     w = std::max(w, fontMetrics().horizontalAdvance(levels.last()) + 8);

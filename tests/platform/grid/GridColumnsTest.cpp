@@ -229,3 +229,21 @@ TEST(GridColumns, DefaultWidthShowsAValueOfTheFieldsWidthWhole)
     const int need = grid.fontMetrics().horizontalAdvance(QStringLiteral("2025-10-15")) + 2 * margin;
     EXPECT_GE(grid.Columns()->Items(0)->Width(), need);
 }
+
+// A text field of ten GBK bytes holds five Chinese characters: its default column shows them whole.
+TEST(GridColumns, DefaultWidthShowsChineseTextOfTheFieldsBytesWhole)
+{
+    TClientDataSet ds;
+    TField* name = ds.addField(QStringLiteral("OrgName"), ftString, 10);
+    ds.CreateDataSet();
+    ds.Append();
+    name->setAsString(QStringLiteral("一楼化妆品"));
+    ds.Post();
+    TDataSource src;
+    src.setDataSet(&ds);
+    TDBGridEh grid;
+    grid.setDataSource(&src);
+    const int margin = grid.style()->pixelMetric(QStyle::PM_FocusFrameHMargin, nullptr, &grid) + 1;
+    EXPECT_GE(grid.Columns()->Items(0)->Width(),
+              grid.fontMetrics().horizontalAdvance(QStringLiteral("一楼化妆品")) + 2 * margin);
+}
