@@ -29,7 +29,26 @@ bool DbError::isUniqueViolation() const
 
 // --- connection -----------------------------------------------------------------------------
 
-TADOConnection::TADOConnection(std::unique_ptr<DbBackend> b) : m_backend(std::move(b)) {}
+TADOConnection::TADOConnection(std::unique_ptr<DbBackend> b) : m_backend(std::move(b))
+{
+    bool ok = false;
+    const int n = qEnvironmentVariableIntValue("QOR_FAIL_STATEMENT", &ok);
+    if (ok && n > 0) failStatementAt(n);
+}
+
+void TADOConnection::failStatementAt(int n) { m_failAt = n > 0 ? m_statements + n : 0; }
+
+void TADOConnection::countStatement(const QString& what)
+{
+    if (++m_statements != m_failAt) return;
+    m_failAt = 0;
+    // What a provider reports for an I/O failure: a native code, a state, a message.
+    const QString message = QStringLiteral("disk I/O error (injected failure of statement %1: %2)")
+                                .arg(m_statements)
+                                .arg(what.left(80));
+    m_errors.append(TDbErrorRecord{10, message, QStringLiteral("HY000"), false});
+    throw DbError(message, 10, QStringLiteral("HY000"));
+}
 TADOConnection::~TADOConnection() = default;
 
 std::unique_ptr<TADOConnection> TADOConnection::openSqlite(const QString& path)
@@ -45,8 +64,16 @@ std::unique_ptr<TADOConnection> TADOConnection::openOdbc(const QString& cs)
 Dialect TADOConnection::dialect() const { return m_backend->dialect(); }
 QString TADOConnection::description() const { return m_backend->description(); }
 void TADOConnection::executeScript(const QString& sql) { m_errors.clear(); m_backend->executeScript(sql); }
-void TADOConnection::BeginTrans() { m_backend->begin(); }
-void TADOConnection::CommitTrans() { m_backend->commit(); }
+void TADOConnection::BeginTrans()
+{
+    countStatement(QStringLiteral("begin"));
+    m_backend->begin();
+}
+void TADOConnection::CommitTrans()
+{
+    countStatement(QStringLiteral("commit"));
+    m_backend->commit();
+}
 void TADOConnection::RollbackTrans() { m_backend->rollback(); }
 bool TADOConnection::InTransaction() const { return m_backend->inTransaction(); }
 
@@ -272,6 +299,7 @@ void TADOQuery::Open()
     c->clearErrors();
     const QString text = sqlText();
     addMissingParams(Parameters, text);
+    c->countStatement(text);
     m_cursor = c->backend()->open(c->prepareText(text, Parameters.items()), Parameters.items(), *c);
     const int n = m_cursor->columnCount();
     m_names.resize(size_t(n));
@@ -354,6 +382,7 @@ int TADOQuery::ExecSQL()
     c->clearErrors();
     const QString text = sqlText();
     addMissingParams(Parameters, text);
+    c->countStatement(text);
     return c->backend()->exec(c->prepareText(text, Parameters.items()), Parameters.items(), *c);
 }
 

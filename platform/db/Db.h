@@ -96,10 +96,23 @@ public:
 
     DbBackend* backend() const { return m_backend.get(); }
 
+    // Fault injection for tests of failure paths: the nth statement from now (a query, a
+    // command, a begin or a commit; 1 is the next one) fails as the provider would, with a
+    // DbError and a record in the error collection, and nothing reaches the database. 0 turns
+    // it off. The environment variable QOR_FAIL_STATEMENT=n does the same for a connection
+    // when it opens.
+    void failStatementAt(int n);
+    // Statements run on the connection since it opened (what failStatementAt counts).
+    int statementCount() const { return m_statements; }
+    // Counts one statement; throws the injected failure when it is the one chosen.
+    void countStatement(const QString& what);
+
 private:
     explicit TADOConnection(std::unique_ptr<DbBackend> b);
     std::unique_ptr<DbBackend> m_backend;
     QList<TDbErrorRecord> m_errors;
+    int m_statements = 0;
+    int m_failAt = 0; // statement number that fails, 0 none
 };
 
 // Rolls back unless commit() was called; use around every multi-statement operation.
