@@ -117,7 +117,13 @@ public:
         sqlite3_stmt* st = prepare(text, params, conn);
         const sqlite3_int64 before = sqlite3_total_changes64(m_db);
         int rc;
-        while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+        for (int attempt = 1;; ++attempt) {
+            while ((rc = sqlite3_step(st)) == SQLITE_ROW) {
+            }
+            // Outside a transaction a busy statement did nothing yet and may run again; inside
+            // one the caller's transaction decides.
+            if ((rc & 0xff) != SQLITE_BUSY || m_depth > 0 || attempt >= BusyAttempts) break;
+            sqlite3_reset(st);
         }
         const bool readOnly = sqlite3_stmt_readonly(st);
         sqlite3_finalize(st);
@@ -147,8 +153,20 @@ public:
     // inside a caller's.
     void begin() override
     {
-        executeScript(m_depth == 0 ? QStringLiteral("BEGIN IMMEDIATE")
-                                   : QStringLiteral("SAVEPOINT sp%1").arg(m_depth));
+        if (m_depth == 0) {
+            // Another station holding the write lock longer than the busy timeout is a wait, not
+            // a failure the user should see: the lock is asked for again a few times.
+            for (int attempt = 1;; ++attempt) {
+                try {
+                    executeScript(QStringLiteral("BEGIN IMMEDIATE"));
+                    break;
+                } catch (const DbError& e) {
+                    if ((e.nativeCode() & 0xff) != SQLITE_BUSY || attempt >= BusyAttempts) throw;
+                }
+            }
+        } else {
+            executeScript(QStringLiteral("SAVEPOINT sp%1").arg(m_depth));
+        }
         ++m_depth;
     }
     void commit() override
@@ -181,6 +199,9 @@ public:
     bool inTransaction() const override { return m_depth > 0; }
 
 private:
+    // Waits of the busy timeout (5 s each) before a locked database is reported.
+    static constexpr int BusyAttempts = 4;
+
     sqlite3_stmt* prepare(const QString& text, const std::vector<DbParam>& params, TADOConnection& conn)
     {
         const QByteArray sql = text.toUtf8();
