@@ -21,6 +21,8 @@
 #include <QTextEdit>
 #include <QVBoxLayout>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 // A list form as the concrete forms make it: FormKey set before the base create handler.
@@ -196,8 +198,8 @@ TEST_F(UBaseTest, NoDefaultMeansTheBasicFormatTickedInBothMenus)
     TestForm* f = shown(QStringLiteral("1001"));
     EXPECT_EQ(f->PrnSerialNo, -1);
     // Edition "1": formats 2 and 3.
-    EXPECT_EQ(popup(f->DropDownPrint), QStringList({"mnuPrintDgrd*", "Distinct", "NO2", "NO3"}));
-    EXPECT_EQ(popup(f->DropDownPreview), QStringList({"mnuPreviewDgrd*", "Distinct", "NO2", "NO3"}));
+    EXPECT_EQ(popup(f->DropDownPrint), QStringList({u"mnuPrintDgrd*"_s, u"Distinct"_s, u"NO2"_s, u"NO3"_s}));
+    EXPECT_EQ(popup(f->DropDownPreview), QStringList({u"mnuPreviewDgrd*"_s, u"Distinct"_s, u"NO2"_s, u"NO3"_s}));
     EXPECT_TRUE(f->ActPrintDgrd->isChecked());
     EXPECT_TRUE(f->ActPreviewDgrd->isChecked());
     EXPECT_EQ(actionTag(entry(f->DropDownPrint, QStringLiteral("NO2"))), 1);
@@ -212,7 +214,7 @@ TEST_F(UBaseTest, AWorkstationFreeDefaultIsReplacedByAWorkstationRowWhenAFormatI
     // 2001's demo default: format 3 on every workstation; edition "0" lists 1 and 3.
     TestForm* f = shown(QStringLiteral("2001"), QStringLiteral("0"));
     EXPECT_EQ(f->PrnSerialNo, 3);
-    EXPECT_EQ(popup(f->DropDownPreview), QStringList({"mnuPreviewDgrd", "Distinct", "NO1", "NO3*"}));
+    EXPECT_EQ(popup(f->DropDownPreview), QStringList({u"mnuPreviewDgrd"_s, u"Distinct"_s, u"NO1"_s, u"NO3*"_s}));
     EXPECT_FALSE(f->ActPreviewDgrd->isChecked());
 
     entry(f->DropDownPreview, QStringLiteral("NO1"))->trigger();
@@ -220,13 +222,13 @@ TEST_F(UBaseTest, AWorkstationFreeDefaultIsReplacedByAWorkstationRowWhenAFormatI
     EXPECT_EQ(f->previews, 1);
     EXPECT_EQ(f->prints, 0);
     EXPECT_FALSE(f->ActPrintDgrd->isChecked());
-    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({"TryOut\t1\tWS01"}));
-    EXPECT_EQ(popup(f->DropDownPrint), QStringList({"mnuPrintDgrd", "Distinct", "NO1*", "NO3"}));
+    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({u"TryOut\t1\tWS01"_s}));
+    EXPECT_EQ(popup(f->DropDownPrint), QStringList({u"mnuPrintDgrd"_s, u"Distinct"_s, u"NO1*"_s, u"NO3"_s}));
 
     // The print menu's entry prints.
     entry(f->DropDownPrint, QStringLiteral("NO3"))->trigger();
     EXPECT_EQ(f->prints, 1);
-    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({"TryOut\t3\tWS01"}));
+    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({u"TryOut\t3\tWS01"_s}));
 
     // The basic format forgets the default, ticks both basic entries and prints.
     f->mnuPrintDgrd->trigger();
@@ -242,16 +244,16 @@ TEST_F(UBaseTest, AWorkstationFreeDefaultIsReplacedByAWorkstationRowWhenAFormatI
 TEST_F(UBaseTest, UsersWithoutGroupsAndTheAdministratorInAnyCase)
 {
     TestForm* none = shown(QStringLiteral("9999"));
-    EXPECT_EQ(popup(none->DropDownPrint), QStringList({"mnuPrintDgrd*"}));
+    EXPECT_EQ(popup(none->DropDownPrint), QStringList({u"mnuPrintDgrd*"_s}));
     EXPECT_TRUE(none->ActPrintDgrd->isChecked());
 
     exec(QStringLiteral("delete from tXtRightPrn"));
     TestForm* admin = shown(QStringLiteral("qvw"));
-    EXPECT_EQ(popup(admin->DropDownPrint), QStringList({"mnuPrintDgrd*", "Distinct", "NO2", "NO3"}));
+    EXPECT_EQ(popup(admin->DropDownPrint), QStringList({u"mnuPrintDgrd*"_s, u"Distinct"_s, u"NO2"_s, u"NO3"_s}));
 
     // Edition "2": every edition's formats.
     TestForm* all = shown(QStringLiteral("QVW"), QStringLiteral("2"));
-    EXPECT_EQ(popup(all->DropDownPreview), QStringList({"mnuPreviewDgrd*", "Distinct", "NO1", "NO2", "NO3"}));
+    EXPECT_EQ(popup(all->DropDownPreview), QStringList({u"mnuPreviewDgrd*"_s, u"Distinct"_s, u"NO1"_s, u"NO2"_s, u"NO3"_s}));
     EXPECT_TRUE(prompts->calls.empty());
 }
 
@@ -261,8 +263,8 @@ TEST_F(UBaseTest, AStaleDefaultCountsAsTheBasicFormatAndStaysStored)
     exec(QStringLiteral("update tXtPrnDefault set SerialNo=2 where UserCode='2001'"));
     TestForm* f = shown(QStringLiteral("2001"), QStringLiteral("2"));
     EXPECT_EQ(f->PrnSerialNo, -1);
-    EXPECT_EQ(popup(f->DropDownPrint), QStringList({"mnuPrintDgrd*", "Distinct", "NO1", "NO3"}));
-    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({"TryOut\t2\t"}));
+    EXPECT_EQ(popup(f->DropDownPrint), QStringList({u"mnuPrintDgrd*"_s, u"Distinct"_s, u"NO1"_s, u"NO3"_s}));
+    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({u"TryOut\t2\t"_s}));
 }
 
 TEST_F(UBaseTest, DatabaseFailuresInMenusAndChoicesNeverEscape)
@@ -279,11 +281,11 @@ TEST_F(UBaseTest, DatabaseFailuresInMenusAndChoicesNeverEscape)
     EXPECT_TRUE(prompts->calls[0].text.contains(QStringLiteral("defaults locked")));
     EXPECT_EQ(f->PrnSerialNo, 3);
     EXPECT_EQ(f->prints, 0);
-    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({"TryOut\t3\t"}));
+    EXPECT_EQ(defaults(QStringLiteral("2001")), QStringList({u"TryOut\t3\t"_s}));
 
     // The list cannot be read: only the fixed entry, without a message.
     exec(QStringLiteral("drop table tXtRightPrn"));
-    EXPECT_EQ(popup(f->DropDownPrint), QStringList({"mnuPrintDgrd*"}));
+    EXPECT_EQ(popup(f->DropDownPrint), QStringList({u"mnuPrintDgrd*"_s}));
     EXPECT_EQ(prompts->calls.size(), 1u);
 }
 
@@ -296,7 +298,7 @@ TEST_F(UBaseTest, AnEntryNameWithoutANumberSelectsFormatOne)
     f->PrnFmtItemClick(&odd);
     EXPECT_EQ(f->PrnSerialNo, 1);
     EXPECT_EQ(f->prints, 1);
-    EXPECT_EQ(defaults(QStringLiteral("1001")), QStringList({"TryOut\t1\tWS01"}));
+    EXPECT_EQ(defaults(QStringLiteral("1001")), QStringList({u"TryOut\t1\tWS01"_s}));
 }
 
 TEST_F(UBaseTest, RecordActionsFollowThePosition)
@@ -544,7 +546,7 @@ TEST_F(UBaseTest, PendingParameterIsHandledOnceAtActivation)
     f->setProperty("PendingParam", QStringLiteral("080101|0101"));
     QCoreApplication::sendEvent(f, &activate);
     QCoreApplication::sendEvent(f, &activate);
-    EXPECT_EQ(f->params, QStringList({"080101|0101"}));
+    EXPECT_EQ(f->params, QStringList({u"080101|0101"_s}));
     EXPECT_TRUE(f->PendingParam.isEmpty());
 }
 

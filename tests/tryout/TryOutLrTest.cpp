@@ -25,6 +25,8 @@
 #include <QTableView>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 const QString Today = QStringLiteral("2026-03-15");
@@ -168,8 +170,8 @@ TEST_F(TryOutLrTest, AddModeShowsAnEmptyEntryWithTheClerkCaptionAndTabOrder)
         QTest::keyClick(w, Qt::Key_Tab);
         w = QApplication::focusWidget();
     }
-    EXPECT_EQ(order, QStringList({"edtGrpCode", "edtBeautyCode", "edtGoodsCode", "cmbResult", "edtRemark",
-                                  "btnConfirm", "btnCancel", "btnClose"}));
+    EXPECT_EQ(order, QStringList({u"edtGrpCode"_s, u"edtBeautyCode"_s, u"edtGoodsCode"_s, u"cmbResult"_s, u"edtRemark"_s,
+                                  u"btnConfirm"_s, u"btnCancel"_s, u"btnClose"_s}));
     EXPECT_TRUE(messages().isEmpty());
 }
 
@@ -185,8 +187,8 @@ TEST_F(TryOutLrTest, ShopStationShowsItsOwnOrganisationAndConfirmNeedsNone)
     enter(form->edtBeautyCode, QStringLiteral("3001"));
     enter(form->edtGoodsCode, QStringLiteral("10010001"));
     click(form->btnConfirm);
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_EQ(rows(), QStringList({"0101\t10010001\t0\t\t3001\t刘静\t2026-03-15\t10:30:00\t1001\t王芳"}));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
+    EXPECT_EQ(rows(), QStringList({u"0101\t10010001\t0\t\t3001\t刘静\t2026-03-15\t10:30:00\t1001\t王芳"_s}));
 }
 
 TEST_F(TryOutLrTest, ShopStationEditKeepsTheRecordsOwnOrganisation)
@@ -203,8 +205,8 @@ TEST_F(TryOutLrTest, ShopStationEditKeepsTheRecordsOwnOrganisation)
     EXPECT_TRUE(form->edtBeautyCode->hasFocus());
     form->edtRemark->setText(QStringLiteral("门店修改"));
     click(form->btnConfirm);
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_EQ(rows(), QStringList({"0102\t10010001\t0\t门店修改\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"}));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
+    EXPECT_EQ(rows(), QStringList({u"0102\t10010001\t0\t门店修改\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"_s}));
 }
 
 // --- the checks when a box is left -------------------------------------------------------------------
@@ -213,7 +215,7 @@ TEST_F(TryOutLrTest, OrganisationCheck)
 {
     open();
     enter(form->edtGrpCode, QStringLiteral("0104")); // not deployed
-    EXPECT_EQ(messages(), QStringList({"输入的组织信息不存在！"}));
+    EXPECT_EQ(messages(), QStringList({u"输入的组织信息不存在！"_s}));
     EXPECT_EQ(lastIcon(), MsgFlags::IconWarning);
     EXPECT_TRUE(form->edtGrpCode->hasFocus()); // returned without checking again
     EXPECT_TRUE(form->edtGrpName->text().isEmpty());
@@ -335,7 +337,7 @@ TEST_F(TryOutLrTest, CodeBoxesTakeDigitsOnlyAndAskForTheOrganisationFirst)
     // With no organisation, typing into the advisor box is refused with a warning.
     form->edtBeautyCode->setFocus(Qt::TabFocusReason);
     QTest::keyClick(form->edtBeautyCode, Qt::Key_3);
-    EXPECT_EQ(messages(), QStringList({"请首先输入组织。"}));
+    EXPECT_EQ(messages(), QStringList({u"请首先输入组织。"_s}));
     EXPECT_TRUE(form->edtBeautyCode->text().isEmpty());
     EXPECT_TRUE(form->edtGrpCode->hasFocus());
     form->edtGoodsCode->setFocus(Qt::TabFocusReason);
@@ -405,8 +407,8 @@ TEST_F(TryOutLrTest, OrganisationLookUp)
     picker.install();
     // Cancelled: the code stays, the name goes.
     click(form->btnOrg);
-    EXPECT_EQ(picker.titles, QStringList({"组织编码", "组织名称"}));
-    EXPECT_EQ(picker.rows, QStringList({"0101\t一楼化妆品", "0102\t二楼护肤品", "0103\t三楼香水", "0301\t加盟一店"}));
+    EXPECT_EQ(picker.titles, QStringList({u"组织编码"_s, u"组织名称"_s}));
+    EXPECT_EQ(picker.rows, QStringList({u"0101\t一楼化妆品"_s, u"0102\t二楼护肤品"_s, u"0103\t三楼香水"_s, u"0301\t加盟一店"_s}));
     EXPECT_EQ(form->edtGrpCode->text(), QStringLiteral("0101"));
     EXPECT_TRUE(form->edtGrpName->text().isEmpty());
 
@@ -438,14 +440,14 @@ TEST_F(TryOutLrTest, AdvisorAndGoodLookUps)
     Picker picker;
     picker.install();
     click(form->btnBeauty);
-    EXPECT_EQ(messages(), QStringList({"请首先录入组织。"}));
+    EXPECT_EQ(messages(), QStringList({u"请首先录入组织。"_s}));
     EXPECT_EQ(picker.shown, 0);
 
     enter(form->edtGrpCode, QStringLiteral("0101"));
     picker.pick = QStringLiteral("3002");
     click(form->btnBeauty);
-    EXPECT_EQ(picker.titles, QStringList({"美容顾问编码", "美容顾问姓名"}));
-    EXPECT_EQ(picker.rows, QStringList({"3001\t刘静", "3002\t陈敏"})); // 3101 is no advisor
+    EXPECT_EQ(picker.titles, QStringList({u"美容顾问编码"_s, u"美容顾问姓名"_s}));
+    EXPECT_EQ(picker.rows, QStringList({u"3001\t刘静"_s, u"3002\t陈敏"_s})); // 3101 is no advisor
     EXPECT_EQ(form->edtBeautyCode->text(), QStringLiteral("3002"));
     EXPECT_EQ(form->edtBeauty->text(), QStringLiteral("陈敏"));
     EXPECT_TRUE(form->edtGoodsCode->hasFocus());
@@ -455,12 +457,12 @@ TEST_F(TryOutLrTest, AdvisorAndGoodLookUps)
     exec(QStringLiteral("update DrawDetail set PluName='精华+水' where PluCode='10010001'"));
     picker.pick = QStringLiteral("10010001");
     click(form->btnGoods);
-    EXPECT_EQ(picker.titles, QStringList({"试用品编码", "试用品名称"}));
+    EXPECT_EQ(picker.titles, QStringList({u"试用品编码"_s, u"试用品名称"_s}));
     QStringList codes;
     for (const QString& r : picker.rows) codes << r.section(QLatin1Char('\t'), 0, 0);
     codes.sort();
-    EXPECT_EQ(codes, QStringList({"10010001", "10010002", "10010003", "10010005", "10010006", "10020001",
-                                  "10020002", "10020003", "10020004", "10020005"}));
+    EXPECT_EQ(codes, QStringList({u"10010001"_s, u"10010002"_s, u"10010003"_s, u"10010005"_s, u"10010006"_s, u"10020001"_s,
+                                  u"10020002"_s, u"10020003"_s, u"10020004"_s, u"10020005"_s}));
     EXPECT_EQ(form->edtGoodsCode->text(), QStringLiteral("10010001"));
     EXPECT_EQ(form->edtGoodsName->text(), QStringLiteral("精华+水"));
     EXPECT_TRUE(form->cmbResult->hasFocus());
@@ -494,7 +496,7 @@ TEST_F(TryOutLrTest, LookUpSourcesQuoteTheOrganisation)
     click(form->btnGoods);
     EXPECT_EQ(picker.shown, 2);
     EXPECT_TRUE(picker.rows.isEmpty());
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
 }
 
 TEST_F(TryOutLrTest, AdvisorNameIsCutToItsStoredWidth)
@@ -506,7 +508,7 @@ TEST_F(TryOutLrTest, AdvisorNameIsCutToItsStoredWidth)
     EXPECT_EQ(form->edtBeauty->text(), QStringLiteral("欧阳娜娜娜"));
     click(form->btnConfirm);
     EXPECT_EQ(queryRows(*db, QStringLiteral("select ZdrName from TryOutBK where ZdrCode='3201'")),
-              QStringList({"欧阳娜娜娜"}));
+              QStringList({u"欧阳娜娜娜"_s}));
 }
 
 // --- confirm ---------------------------------------------------------------------------------------
@@ -575,8 +577,8 @@ TEST_F(TryOutLrTest, AddModeSavesOneTrialAfterAnotherKeepingTheEntry)
     form->cmbResult->setCurrentIndex(1);
     form->edtRemark->setText(QStringLiteral("味道偏浓"));
     click(form->btnConfirm);
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_EQ(rows(), QStringList({"0101\t10010001\t1\t味道偏浓\t3001\t刘静\t2026-03-15\t10:30:00\t1001\t王芳"}));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
+    EXPECT_EQ(rows(), QStringList({u"0101\t10010001\t1\t味道偏浓\t3001\t刘静\t2026-03-15\t10:30:00\t1001\t王芳"_s}));
     EXPECT_EQ(list.loads, 1);
     EXPECT_TRUE(form->isVisible());
     EXPECT_TRUE(form->edtGoodsCode->text().isEmpty());
@@ -599,7 +601,7 @@ TEST_F(TryOutLrTest, AddModeSavesOneTrialAfterAnotherKeepingTheEntry)
     // The same good in the same second is a duplicate.
     enter(form->edtGoodsCode, QStringLiteral("10010002"));
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"当前记录已存在。"}));
+    EXPECT_EQ(messages(), QStringList({u"当前记录已存在。"_s}));
     EXPECT_EQ(rows().size(), 2);
     EXPECT_EQ(list.loads, 2);
 }
@@ -613,7 +615,7 @@ TEST_F(TryOutLrTest, AnotherStationsRowInTheSameSecondIsShownAsExisting)
     open();
     fill(QStringLiteral("0101"), QStringLiteral("3001"), QStringLiteral("10010001"));
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"当前记录已存在。"}));
+    EXPECT_EQ(messages(), QStringList({u"当前记录已存在。"_s}));
     EXPECT_EQ(lastIcon(), MsgFlags::IconWarning);
     EXPECT_EQ(list.loads, 0);
     EXPECT_EQ(form->edtGoodsCode->text(), QStringLiteral("10010001"));
@@ -626,7 +628,7 @@ TEST_F(TryOutLrTest, AFailedSaveIsLoggedShownAndKeepsTheEntry)
     fill(QStringLiteral("0101"), QStringLiteral("3001"), QStringLiteral("10010001"));
     form->edtRemark->setText(QStringLiteral("很好用"));
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"保存试用记录失败，请查看系统日志。"}));
+    EXPECT_EQ(messages(), QStringList({u"保存试用记录失败，请查看系统日志。"_s}));
     EXPECT_EQ(lastIcon(), MsgFlags::IconError);
     EXPECT_TRUE(errLog().contains(QStringLiteral("磁盘已满"))) << errLog().toStdString();
     EXPECT_TRUE(rows().isEmpty());
@@ -660,9 +662,9 @@ TEST_F(TryOutLrTest, EditChangesExactlyTheEditedRecord)
     form->cmbResult->setCurrentIndex(1);
     enter(form->edtBeautyCode, QStringLiteral("3001"));
     click(form->btnConfirm); // the good unchanged: no duplicate of itself
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_EQ(rows(), QStringList({"0101\t10010001\t1\t改过\t3001\t刘静\t2026-03-15\t09:00:00\t1001\t王芳",
-                                   "0101\t10010002\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"}));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
+    EXPECT_EQ(rows(), QStringList({u"0101\t10010001\t1\t改过\t3001\t刘静\t2026-03-15\t09:00:00\t1001\t王芳"_s,
+                                   u"0101\t10010002\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"_s}));
     EXPECT_EQ(list.loads, 1);
     EXPECT_FALSE(form->isVisible());
 }
@@ -677,14 +679,14 @@ TEST_F(TryOutLrTest, EditMovesTheRecordToAnotherOrganisationUnlessTheKeyIsTaken)
     enter(form->edtGrpCode, QStringLiteral("0102"));
     enter(form->edtGoodsCode, QStringLiteral("10010005"));
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"当前记录已存在。"}));
+    EXPECT_EQ(messages(), QStringList({u"当前记录已存在。"_s}));
     EXPECT_TRUE(form->isVisible());
 
     enter(form->edtGoodsCode, QStringLiteral("10010001"));
     click(form->btnConfirm);
     EXPECT_EQ(messages().size(), 1);
-    EXPECT_EQ(rows(), QStringList({"0102\t10010001\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳",
-                                   "0102\t10010005\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"}));
+    EXPECT_EQ(rows(), QStringList({u"0102\t10010001\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"_s,
+                                   u"0102\t10010005\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"_s}));
 }
 
 TEST_F(TryOutLrTest, EditOfARecordGoneMeanwhileIsAnErrorAndKeepsTheForm)
@@ -696,7 +698,7 @@ TEST_F(TryOutLrTest, EditOfARecordGoneMeanwhileIsAnErrorAndKeepsTheForm)
     exec(QStringLiteral("delete from TryOutBK where BookDate='2026-03-15'"));
     form->edtRemark->setText(QStringLiteral("改过"));
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"保存试用记录失败，请查看系统日志。"}));
+    EXPECT_EQ(messages(), QStringList({u"保存试用记录失败，请查看系统日志。"_s}));
     EXPECT_FALSE(errLog().isEmpty());
     EXPECT_TRUE(form->isVisible());
     EXPECT_EQ(form->edtRemark->text(), QStringLiteral("改过"));
@@ -717,8 +719,8 @@ TEST_F(TryOutLrTest, EditThatWouldChangeSeveralRowsIsRolledBack)
     open(&r);
     form->edtRemark->setText(QStringLiteral("改过"));
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"保存试用记录失败，请查看系统日志。"}));
-    EXPECT_EQ(queryRows(*db, QStringLiteral("select Remark from TryOutBK")), QStringList({"原评价", "原评价"}));
+    EXPECT_EQ(messages(), QStringList({u"保存试用记录失败，请查看系统日志。"_s}));
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select Remark from TryOutBK")), QStringList({u"原评价"_s, u"原评价"_s}));
     EXPECT_TRUE(form->isVisible());
 }
 
@@ -737,8 +739,8 @@ TEST_F(TryOutLrTest, EditRechecksOnlyTheCodesThatChanged)
     enter(form->edtGoodsCode, QStringLiteral("10010001"));
     form->edtRemark->setText(QStringLiteral("只改评价"));
     click(form->btnConfirm);
-    EXPECT_TRUE(messages().isEmpty()) << messages().join('|').toStdString();
-    EXPECT_EQ(rows(), QStringList({"0101\t10010001\t0\t只改评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"}));
+    EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
+    EXPECT_EQ(rows(), QStringList({u"0101\t10010001\t0\t只改评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"_s}));
     delete form.data();
 
     // A changed advisor is checked: one who left the counter is refused.
@@ -761,7 +763,7 @@ TEST_F(TryOutLrTest, ALoadedRemarkTooLongIsRefusedAtConfirm)
     EXPECT_EQ(form->edtRemark->text(), longRemark); // shown as it is, not cut behind the user's back
     form->cmbResult->setCurrentIndex(1);
     click(form->btnConfirm);
-    EXPECT_EQ(messages(), QStringList({"评价超过最大长度（100字节），请修改后再保存！"}));
+    EXPECT_EQ(messages(), QStringList({u"评价超过最大长度（100字节），请修改后再保存！"_s}));
     EXPECT_TRUE(form->edtRemark->hasFocus());
     EXPECT_EQ(rows().value(0).section(QLatin1Char('\t'), 2, 2), QStringLiteral("0"));
 
