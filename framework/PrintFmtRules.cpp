@@ -353,22 +353,11 @@ std::vector<PrnMenuEntry> LoadPrnMenuEntries(TADOConnection* c, const QString& p
 int ReadPrnDefault(TADOConnection* c, const QString& prnCode, const QString& userCode,
                    const QString& stationId, const QString& ver)
 {
-    TQorAdoQry q(c);
-    q.SQL << QStringLiteral("select SerialNo from tXtPrnDefault where PrnCode=:PrnCode and "
-                            "UserCode=:UserCode and (isnull(WorkStation,'') = '' or WorkStation=:WorkStation) ")
-          << QStringLiteral("order by case when isnull(WorkStation,'') = '' then 1 else 0 end");
-    bind(q, "PrnCode", text(prnCode));
-    bind(q, "UserCode", text(userCode));
-    bind(q, "WorkStation", text(stationId));
-    q.OpenSized();
-    if (q.Eof()) return -1;
-    const int serial = int(q.FieldByName(QStringLiteral("SerialNo")).AsInteger());
-    q.Close();
-
-    // A default naming a deleted format, or one the user may no longer use, would print
-    // something the menu does not offer: count it as the basic format.
+    // The default is the entry the print menus tick, decided in one place: a default naming a
+    // deleted format, or one the user may no longer use, is not listed and so never chosen, and
+    // printing cannot use another format than the menu shows.
     for (const PrnMenuEntry& e : LoadPrnMenuEntries(c, prnCode, userCode, stationId, ver))
-        if (e.SerialNo == serial) return serial;
+        if (e.IsDefault) return e.SerialNo;
     return -1;
 }
 

@@ -126,6 +126,19 @@ TEST_F(PrintFmtRulesTest, DefaultReadPrefersTheWorkstationRowAndIgnoresUnlistedF
     EXPECT_EQ(rows(QStringLiteral("select count(*) from tXtPrnDefault")), QStringList({u"2"_s}));
 }
 
+// A workstation default naming a deleted format and a user default naming format 3: the menu
+// ticks 3, and printing uses 3 as well.
+TEST_F(PrintFmtRulesTest, TheMenuAndPrintingAgreeOnTheDefaultWhenTheStationsFormatIsGone)
+{
+    const QString key = QStringLiteral("TryOut");
+    const QString ver = QStringLiteral("2");
+    exec(QStringLiteral("delete from tXtPrnDefault;"
+                        "insert into tXtPrnDefault values ('TryOut', 9, '2001', 'WS01');"
+                        "insert into tXtPrnDefault values ('TryOut', 3, '2001', '')"));
+    EXPECT_EQ(menu(QStringLiteral("2001"), QStringLiteral("WS01"), ver), QStringList({u"1"_s, u"3*"_s}));
+    EXPECT_EQ(ReadPrnDefault(db.get(), key, QStringLiteral("2001"), QStringLiteral("WS01"), ver), 3);
+}
+
 TEST_F(PrintFmtRulesTest, StoringADefaultReplacesBothRowsOfTheUserInOneTransaction)
 {
     exec(QStringLiteral("insert into tXtPrnDefault values ('TryOut', 1, '2001', 'WS01');"
