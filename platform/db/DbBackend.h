@@ -46,3 +46,8 @@ struct DbDiagnostic {
 // is thrown with the first error's message (fallback when the driver gave none).
 void recordDiagnostics(TADOConnection& conn, bool failedCall, const std::vector<DbDiagnostic>& diags,
                        const QString& fallback);
+
+// FreeTDS converts UTF-8 only when the connection carries ClientCharset: the connection string
+// to connect with again when the driver behind cs (its file name, SQL_DRIVER_NAME) is FreeTDS
+// and cs does not name a client character set; empty when cs may stay.
+QString withClientCharset(const QString& cs, const QString& driverName);

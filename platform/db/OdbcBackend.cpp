@@ -318,15 +318,27 @@ QString withoutSecrets(const QString& cs)
     return s.replace(re, QStringLiteral("\\1=***"));
 }
 
+} // namespace
+
+QString withClientCharset(const QString& cs, const QString& driverName)
+{
+    if (!driverName.contains(QLatin1String("tdsodbc"), Qt::CaseInsensitive)) return {};
+    if (cs.contains(QLatin1String("ClientCharset"), Qt::CaseInsensitive)) return {};
+    QString out = cs;
+    if (!out.isEmpty() && !out.endsWith(QLatin1Char(';'))) out += QLatin1Char(';');
+    return out + QLatin1String("ClientCharset=UTF-8;");
+}
+
+namespace {
+
 class OdbcBackend : public DbBackend {
 public:
     explicit OdbcBackend(const QString& connectionString)
     {
         QString cs = connectionString;
-        if (cs.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive) &&
-            !cs.contains(QLatin1String("ClientCharset"), Qt::CaseInsensitive)) {
-            if (!cs.endsWith(QLatin1Char(';'))) cs += QLatin1Char(';');
-            cs += QLatin1String("ClientCharset=UTF-8;");
+        if (cs.contains(QLatin1String("FreeTDS"), Qt::CaseInsensitive)) {
+            const QString named = withClientCharset(cs, QStringLiteral("libtdsodbc.so"));
+            if (!named.isEmpty()) cs = named;
         }
         m_desc = withoutSecrets(connectionString);
         try {
@@ -341,6 +353,24 @@ public:
                                                   out, SQLSMALLINT(sizeof out), &outLen, SQL_DRIVER_NOPROMPT);
             if (failed(rc)) check(rc, SQL_HANDLE_DBC, m_dbc, nullptr, "SQLDriverConnect");
             m_connected = true;
+            // A DSN may lead to FreeTDS without saying so: ask the driver, and connect again
+            // with the client character set when it is FreeTDS.
+            SQLCHAR driver[256] = {};
+            SQLSMALLINT driverLen = 0;
+            if (!failed(SQLGetInfo(m_dbc, SQL_DRIVER_NAME, driver, SQLSMALLINT(sizeof driver), &driverLen))) {
+                const QString again =
+                    withClientCharset(cs, QString::fromUtf8(reinterpret_cast<const char*>(driver)));
+                if (!again.isEmpty()) {
+                    SQLDisconnect(m_dbc);
+                    m_connected = false;
+                    QByteArray in2 = again.toUtf8();
+                    const SQLRETURN rc2 = SQLDriverConnect(m_dbc, nullptr, reinterpret_cast<SQLCHAR*>(in2.data()),
+                                                           SQL_NTS, out, SQLSMALLINT(sizeof out), &outLen,
+                                                           SQL_DRIVER_NOPROMPT);
+                    if (failed(rc2)) check(rc2, SQL_HANDLE_DBC, m_dbc, nullptr, "SQLDriverConnect");
+                    m_connected = true;
+                }
+            }
             SQLCHAR dbms[256] = {};
             SQLSMALLINT len = 0;
             check(SQLGetInfo(m_dbc, SQL_DBMS_NAME, dbms, SQLSMALLINT(sizeof dbms), &len), SQL_HANDLE_DBC, m_dbc,

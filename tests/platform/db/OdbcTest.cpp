@@ -235,3 +235,15 @@ TEST(OdbcDiagnostics, InformationalRecordsAreKeptApart)
 }
 
 } // namespace
+
+// A DSN that leads to FreeTDS gets the client character set, whatever the connection string
+// says of the driver; other drivers and strings that name a character set stay as they are.
+TEST(OdbcConnect, FreeTdsBehindADsnGetsTheClientCharacterSet)
+{
+    EXPECT_EQ(withClientCharset(QStringLiteral("DSN=suite;UID=tryout"), QStringLiteral("libtdsodbc.so")),
+              QStringLiteral("DSN=suite;UID=tryout;ClientCharset=UTF-8;"));
+    EXPECT_EQ(withClientCharset(QStringLiteral("DSN=suite;"), QStringLiteral("/usr/lib/x86_64-linux-gnu/odbc/libtdsodbc.so")),
+              QStringLiteral("DSN=suite;ClientCharset=UTF-8;"));
+    EXPECT_EQ(withClientCharset(QStringLiteral("DSN=suite;clientcharset=GBK"), QStringLiteral("libtdsodbc.so")), QString());
+    EXPECT_EQ(withClientCharset(QStringLiteral("DSN=demo"), QStringLiteral("libsqlite3odbc.so")), QString());
+}
