@@ -124,7 +124,34 @@ TEST_F(FaultInjectionTest, RegisteringATrial)
     });
 }
 
-TEST_F(FaultInjectionTest, PrintFormatAddAndDelete)
+TEST_F(FaultInjectionTest, EditingATrial)
+{
+    db->executeScript(u"insert into TryOutBK values ('2026-03-15','09:00:00','0101','10010001','0','原评价',"
+                      "'3001','刘静','1001','王芳')"_s);
+    rememberPristine();
+    FakeList list;
+    const TTryOutRecord record{u"2026-03-15"_s, u"09:00:00"_s, u"0101"_s, {}, u"3001"_s, u"刘静"_s,
+                               u"10010001"_s, {}, u"原评价"_s, u"0-满意"_s};
+    everyStatementFails("register edit", [&] {
+        QPointer<TfrmTryOutLr> form = TfrmBase::create<TfrmTryOutLr>(nullptr);
+        form->EditMode = true;
+        form->SetRecord(record);
+        form->setOpener(&list);
+        form->show();
+        form->edtRemark->setText(u"改过的评价"_s);
+        QTest::mouseClick(form->btnConfirm, Qt::LeftButton);
+        delete form.data();
+    });
+}
+
+TEST_F(FaultInjectionTest, DefaultFormatChoice)
+{
+    everyStatementFails("default format", [&] {
+        guard([&] { StorePrnDefault(db.get(), u"TryOut"_s, 1, u"1001"_s, u"WS01"_s); });
+    });
+}
+
+TEST_F(FaultInjectionTest, PrintFormatAddEditAndDelete)
 {
     PrnFmtSave s;
     s.prnCode = u"TryOut"_s;
@@ -137,6 +164,11 @@ TEST_F(FaultInjectionTest, PrintFormatAddAndDelete)
     everyStatementFails("format add", [&] { guard([&] { SavePrnFormat(db.get(), s); }); });
     ASSERT_EQ(SavePrnFormat(db.get(), s), PrnFmtProblem::None);
     rememberPristine();
+    PrnFmtSave e = s;
+    e.adding = false;
+    e.currentSerial = 77;
+    e.name = u"改名格式"_s;
+    everyStatementFails("format edit", [&] { guard([&] { SavePrnFormat(db.get(), e); }); });
     everyStatementFails("format delete", [&] { guard([&] { DeletePrnFormat(db.get(), u"TryOut"_s, 77); }); });
 }
 
