@@ -7,6 +7,8 @@
 
 #include <QLineEdit>
 
+#include <memory>
+
 using namespace Qt::StringLiterals;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
@@ -36,12 +38,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)InitialsMatches(QStringList{decoded, text, u"面霜"_s}, fuzz::text(in[1]));
 
     // The text typed into a box of that width.
-    static QLineEdit* box = new QLineEdit;
-    auto* validator = new GbkLengthValidator(width, box, (data[0] & 0x80) != 0);
+    // A fresh box each time: a kept one would pile up its undo history over a long run.
+    auto box = std::make_unique<QLineEdit>();
+    auto* validator = new GbkLengthValidator(width, box.get(), (data[0] & 0x80) != 0);
     box->setValidator(validator);
-    box->clear();
     bool told = false;
-    QObject::connect(validator, &GbkLengthValidator::refused, box, [&told] { told = true; });
+    QObject::connect(validator, &GbkLengthValidator::refused, box.get(), [&told] { told = true; });
     box->insert(text);
     const QString held = box->text();
     if (!Gbk::canEncode(held) || Gbk::byteLength(held) > width)
@@ -64,7 +66,5 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         };
         if (plain(held) != plain(text)) fuzz::fail("a paste was changed without a word", text + u" -> "_s + held);
     }
-    box->setValidator(nullptr);
-    delete validator;
     return 0;
 }
