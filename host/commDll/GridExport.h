@@ -81,6 +81,8 @@ class ExportProgressDialog : public QDialog {
     Q_OBJECT
 public:
     ExportProgressDialog(TDBGridEh* grid, const GridSnapshot& s, ExportSink& sink, QWidget* parent = nullptr);
+    // QDialog::done(int) stays callable beside the query below.
+    using QDialog::done;
     bool done() const { return m_done; }
     QString error() const { return m_error; }
     int written() const { return m_written; }
