@@ -93,7 +93,11 @@ ColumnLayout readLayout(TADOConnection& conn, const QString& layoutKey, const QS
     q.Open();
     ColumnLayout out;
     while (!q.Eof()) {
-        out << ColumnLayoutItem{q.Field(0).AsString(), q.Field(1).AsString(), int(q.Field(2).AsInteger()),
+        // A width no screen can show (a damaged row) reads as none, so the column keeps its own;
+        // narrowing it to int first would turn 99999999999 into 1215752191.
+        const qint64 width = q.Field(2).AsInteger();
+        out << ColumnLayoutItem{q.Field(0).AsString(), q.Field(1).AsString(),
+                                width > 0 && width <= 10000 ? int(width) : 0,
                                 q.Field(3).AsString() != QLatin1String("0")};
         q.Next();
     }
