@@ -354,6 +354,11 @@ int ScriptRunner::runDialog(QDialog* d)
         shellErr(u"print preview \"%1\" -> %2"_s.arg(title, m_exportFile));
         return QDialog::Rejected;
     }
+    if (d->objectName() == u"dlgExportProgress") {
+        // The export's progress runs to its end by itself (or until its own failure): the next
+        // step must wait for the file, not run inside the export.
+        return d->exec();
+    }
     if (!m_started || m_finished) {
         shellErr(u"dialog \"%1\" not shown: the script is not running"_s.arg(title));
         return QDialog::Rejected;
