@@ -231,16 +231,20 @@ qint64 TDbField::AsInteger() const
     switch (m_type) {
     case DbType::Null: return 0;
     case DbType::Integer: return m_i;
-    case DbType::Float: return qint64(m_d);
+    case DbType::Float:
     case DbType::Text:
     case DbType::Blob: break;
     }
-    bool ok = false;
+    bool ok = m_type == DbType::Float;
     const QString s = AsString().trimmed();
-    const qint64 n = s.toLongLong(&ok);
-    if (ok) return n;
-    const double d = s.toDouble(&ok);
-    if (ok) return qint64(d);
+    if (!ok) {
+        const qint64 n = s.toLongLong(&ok);
+        if (ok) return n;
+    }
+    const double d = ok ? m_d : s.toDouble(&ok);
+    // A number outside the 64-bit range (or not a number) has no integer value: converting it
+    // anyway is undefined and gave any value.
+    if (ok && d > -9223372036854775808.0 && d < 9223372036854775808.0) return qint64(d);
     throw DbError(QStringLiteral("'%1' 不是有效的整数").arg(s));
 }
 
