@@ -203,6 +203,11 @@ void GbkLengthValidator::tell(const QString& message) const
     QToolTip::showText(e->mapToGlobal(QPoint(0, e->height())), message, e);
 }
 
+QString GbkLengthValidator::digitsOnlyText(const QString& refused)
+{
+    return QStringLiteral("只能输入数字，“%1”未输入。").arg(refused);
+}
+
 QValidator::State GbkLengthValidator::validate(QString& input, int& pos) const
 {
     const QLineEdit* box = edit();
@@ -249,8 +254,13 @@ QValidator::State GbkLengthValidator::validate(QString& input, int& pos) const
 
     const Repair repaired = repairPiece(piece);
     if (m_digits) {
-        for (QChar c : repaired.text)
-            if (c < QLatin1Char('0') || c > QLatin1Char('9')) return Invalid;
+        for (QChar c : repaired.text) {
+            if (c < QLatin1Char('0') || c > QLatin1Char('9')) {
+                // A code box takes digits only: the piece is refused whole, and said so.
+                tell(digitsOnlyText(repaired.text));
+                return Invalid;
+            }
+        }
     }
     QStringList told;
     if (!repaired.refused.isEmpty()) told << cannotStoreText(repaired.refused);

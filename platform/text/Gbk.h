@@ -35,6 +35,7 @@ public:
     static QString tooLongText(int maxBytes);
     static QString cutText(int maxBytes);
     static QString cannotStoreText(const QString& characters);
+    static QString digitsOnlyText(const QString& refused);
 
 Q_SIGNALS:
     // A typed or pasted text was cut or refused; the box shows the message as its tip too.

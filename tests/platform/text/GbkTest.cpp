@@ -132,6 +132,7 @@ TEST(GbkLengthValidator, DigitBoxesAndComboBoxes)
     Box b(6, true);
     b.paste(u"12a3"_s);
     EXPECT_EQ(b.edit.text(), QString());
+    EXPECT_EQ(b.lastMessage(), GbkLengthValidator::digitsOnlyText(u"12a3"_s)); // refused, and said so
     b.paste(u"12345678"_s);
     EXPECT_EQ(b.edit.text(), u"123456"_s);
     EXPECT_EQ(b.lastMessage(), GbkLengthValidator::cutText(6));
