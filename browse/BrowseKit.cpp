@@ -2,6 +2,7 @@
 
 #include "framework/UBase.h"
 #include "framework/URightCtl.h"
+#include "host/include/PubProcDll.h"
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/db/Db.h"
 
@@ -162,6 +163,33 @@ TBrowseRights ReadBrowseRights(TRightCtl& rights)
     r.Qty = rights.HasRight(u"OP07"_s);
     r.Cost = rights.HasRight(u"OP08"_s);
     return r;
+}
+
+TBrowseRightFlags::TBrowseRightFlags() = default;
+TBrowseRightFlags::~TBrowseRightFlags() = default;
+
+std::exception_ptr TBrowseRightFlags::showReadingRights(TfrmBase& form, const std::function<void()>& baseShow)
+{
+    form.CheckFieldRights = false;
+    std::exception_ptr baseError;
+    try {
+        baseShow();
+    } catch (...) {
+        baseError = std::current_exception();
+    }
+    m_rights = std::make_unique<TRightCtl>(CurUserCode(), form.FunCode);
+    const TBrowseRights r = ReadBrowseRights(*m_rights);
+    RightAdd = r.Add;
+    RightEdit = r.Edit;
+    RightDelete = r.Delete;
+    RightQuery = r.Query;
+    RightExport = r.Export;
+    RightPrint = r.Print;
+    RightPrnFmt = r.PrnFmt;
+    form.ShowQtyFields = r.Qty;
+    form.ShowCostFields = r.Cost;
+    form.ApplyFieldRights();
+    return baseError;
 }
 
 void LoadHeadRows(TADOQuery& query, TClientDataSet& ds, const std::function<void(qint64)>& progress)

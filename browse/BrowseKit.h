@@ -3,7 +3,9 @@
 #pragma once
 
 #include <QString>
+#include <exception>
 #include <functional>
+#include <memory>
 
 class QAction;
 class QIcon;
@@ -17,6 +19,7 @@ class QWidget;
 class TADOQuery;
 class TClientDataSet;
 class TRightCtl;
+class TfrmBase;
 
 // A stand-in for a form action in a menu or on a tool bar: its own caption (and image when one
 // is given), the action's enabled, visible and checked state followed, and a click that runs the
@@ -80,4 +83,33 @@ private:
     QLabel* m_label;
     QString m_saved;
     int m_reports = 0;
+};
+
+// The function rights both browse variants hold, read anew at every show.
+class TBrowseRightFlags {
+public:
+    TBrowseRightFlags();
+    ~TBrowseRightFlags();
+    TBrowseRightFlags(const TBrowseRightFlags&) = delete;
+    TBrowseRightFlags& operator=(const TBrowseRightFlags&) = delete;
+
+    bool RightAdd = false;
+    bool RightEdit = false;
+    bool RightDelete = false;
+    bool RightQuery = false;
+    bool RightExport = false;
+    bool RightPrint = false;
+    bool RightPrnFmt = false;
+    // The rights object of the last show; null before the first one.
+    TRightCtl* RightCtl() const { return m_rights.get(); }
+
+protected:
+    // The show handling the variants share: baseShow (the base form's show) first, its error
+    // kept so that it never leaves the rights unread; then the user's rights on form's
+    // function read anew and the quantity and cost fields masked by them. The caller raises the
+    // returned error, if any, once its own show work is done.
+    std::exception_ptr showReadingRights(TfrmBase& form, const std::function<void()>& baseShow);
+
+private:
+    std::unique_ptr<TRightCtl> m_rights;
 };

@@ -81,27 +81,7 @@ void TfrmBaseA::usePopupMenu(QWidget* control)
 
 void TfrmBaseA::FormShow(QObject* sender)
 {
-    CheckFieldRights = false;
-    // A failed default-format read must not leave the rights unread: the error is shown after
-    // the rights are applied.
-    std::exception_ptr baseError;
-    try {
-        TfrmBase::FormShow(sender);
-    } catch (...) {
-        baseError = std::current_exception();
-    }
-    m_rights = std::make_unique<TRightCtl>(CurUserCode(), FunCode);
-    const TBrowseRights r = ReadBrowseRights(*m_rights);
-    RightAdd = r.Add;
-    RightEdit = r.Edit;
-    RightDelete = r.Delete;
-    RightQuery = r.Query;
-    RightExport = r.Export;
-    RightPrint = r.Print;
-    RightPrnFmt = r.PrnFmt;
-    ShowQtyFields = r.Qty;
-    ShowCostFields = r.Cost;
-    ApplyFieldRights();
+    const std::exception_ptr baseError = showReadingRights(*this, [&] { TfrmBase::FormShow(sender); });
     actFilt->setEnabled(true);
     // Sorting is done by clicking column titles.
     actSort->setEnabled(false);

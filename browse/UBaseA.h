@@ -2,6 +2,7 @@
 // a context menu, and the user's function rights read at every show.
 #pragma once
 
+#include "browse/BrowseKit.h"
 #include "framework/UBase.h"
 
 #include <memory>
@@ -13,22 +14,12 @@ class QToolButton;
 class QVBoxLayout;
 class TRightCtl;
 
-class TfrmBaseA : public TfrmBase {
+// The rights read at show come from TBrowseRightFlags.
+class TfrmBaseA : public TfrmBase, public TBrowseRightFlags {
     Q_OBJECT
 public:
     explicit TfrmBaseA(QWidget* parent = nullptr);
     ~TfrmBaseA() override;
-
-    // --- rights, read at show ---------------------------------------------------------------
-    bool RightAdd = false;
-    bool RightEdit = false;
-    bool RightDelete = false;
-    bool RightQuery = false;
-    bool RightExport = false;
-    bool RightPrint = false;
-    bool RightPrnFmt = false;
-    // The rights object of the last show; null before the first one.
-    TRightCtl* RightCtl() const { return m_rights.get(); }
 
     // --- components -------------------------------------------------------------------------
     QFrame* CoolBar2;
@@ -50,5 +41,4 @@ protected:
 
 private:
     QVBoxLayout* m_layout;
-    std::unique_ptr<TRightCtl> m_rights;
 };

@@ -99,27 +99,7 @@ void TfrmBaseB::FormCreate(QObject* sender)
 
 void TfrmBaseB::FormShow(QObject* sender)
 {
-    CheckFieldRights = false;
-    // A failed default-format read must not leave the rights unread: the error is shown after
-    // the rights are applied.
-    std::exception_ptr baseError;
-    try {
-        TfrmBase::FormShow(sender);
-    } catch (...) {
-        baseError = std::current_exception();
-    }
-    m_rights = std::make_unique<TRightCtl>(CurUserCode(), FunCode);
-    const TBrowseRights r = ReadBrowseRights(*m_rights);
-    RightAdd = r.Add;
-    RightEdit = r.Edit;
-    RightDelete = r.Delete;
-    RightQuery = r.Query;
-    RightExport = r.Export;
-    RightPrint = r.Print;
-    RightPrnFmt = r.PrnFmt;
-    ShowQtyFields = r.Qty;
-    ShowCostFields = r.Cost;
-    ApplyFieldRights();
+    const std::exception_ptr baseError = showReadingRights(*this, [&] { TfrmBase::FormShow(sender); });
     actRefresh->setEnabled(RightQuery);
     actOther->setEnabled(true);
     // Buttons hidden or shown above are laid out anew now, not at the next layout pass.

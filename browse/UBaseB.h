@@ -2,6 +2,7 @@
 // a context menu, and the user's function rights read at every show.
 #pragma once
 
+#include "browse/BrowseKit.h"
 #include "framework/UBase.h"
 
 #include <memory>
@@ -13,22 +14,12 @@ class QToolButton;
 class QVBoxLayout;
 class TRightCtl;
 
-class TfrmBaseB : public TfrmBase {
+// The rights read at show come from TBrowseRightFlags.
+class TfrmBaseB : public TfrmBase, public TBrowseRightFlags {
     Q_OBJECT
 public:
     explicit TfrmBaseB(QWidget* parent = nullptr);
     ~TfrmBaseB() override;
-
-    // --- rights, read at show ---------------------------------------------------------------
-    bool RightAdd = false;
-    bool RightEdit = false;
-    bool RightDelete = false;
-    bool RightQuery = false;
-    bool RightExport = false;
-    bool RightPrint = false;
-    bool RightPrnFmt = false;
-    // The rights object of the last show; null before the first one.
-    TRightCtl* RightCtl() const { return m_rights.get(); }
 
     // The record-moving actions act only in state 3 (browsing); descendants may define others.
     quint8 EditState = 3;
@@ -63,5 +54,4 @@ protected:
 
 private:
     QVBoxLayout* m_layout;
-    std::unique_ptr<TRightCtl> m_rights;
 };
