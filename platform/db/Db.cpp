@@ -6,6 +6,8 @@
 
 #include <QHash>
 
+#include <atomic>
+
 DbError::DbError(const QString& message, int nativeCode, const QString& sqlState)
     : QorError(message), m_native(nativeCode), m_state(sqlState) {}
 
@@ -29,7 +31,11 @@ bool DbError::isUniqueViolation() const
 
 // --- connection -----------------------------------------------------------------------------
 
-TADOConnection::TADOConnection(std::unique_ptr<DbBackend> b) : m_backend(std::move(b))
+namespace {
+std::atomic<quint64> g_connectionSerial{0};
+} // namespace
+
+TADOConnection::TADOConnection(std::unique_ptr<DbBackend> b) : m_backend(std::move(b)), m_serial(++g_connectionSerial)
 {
     bool ok = false;
     const int n = qEnvironmentVariableIntValue("QOR_FAIL_STATEMENT", &ok);
@@ -77,6 +83,28 @@ void TADOConnection::CommitTrans()
 void TADOConnection::RollbackTrans() { m_backend->rollback(); }
 bool TADOConnection::InTransaction() const { return m_backend->inTransaction(); }
 
+namespace {
+// The connection's schema as the translation asks for it: the version read once per statement.
+class ConnectionSchema : public TsqlTranslator::Schema {
+public:
+    explicit ConnectionSchema(TADOConnection& c) : m_conn(c) {}
+    QHash<QString, QString> columns(const QString& table) override
+    {
+        version(); // forgets the columns of an older schema
+        return m_conn.columnTypes(table);
+    }
+    QString version() override
+    {
+        if (m_key.isEmpty()) m_key = m_conn.schemaKey();
+        return m_key;
+    }
+
+private:
+    TADOConnection& m_conn;
+    QString m_key;
+};
+} // namespace
+
 QString TADOConnection::prepareText(const QString& tsql, const std::vector<DbParam>& params)
 {
     if (dialect() == Dialect::SqlServer) return tsql;
@@ -84,7 +112,55 @@ QString TADOConnection::prepareText(const QString& tsql, const std::vector<DbPar
     QStringList textParams;
     for (const DbParam& p : params)
         if (p.Value.typeId() == QMetaType::QString) textParams << p.Name;
-    return TsqlTranslator::toSqlite(tsql, textParams);
+    ConnectionSchema schema(*this);
+    return TsqlTranslator::toSqlite(tsql, textParams, &schema);
+}
+
+// Both read the schema through the backend directly: they are no statements of the caller's
+// (not counted, no failure injected), and a failure only leaves the types unknown.
+QString TADOConnection::schemaKey()
+{
+    qint64 version = -1;
+    try {
+        const std::unique_ptr<DbCursor> c = m_backend->open(QStringLiteral("PRAGMA schema_version"), {}, *this);
+        if (!c->atEnd()) version = c->int64(0);
+    } catch (const DbError&) {
+        m_errors.clear(); // read at the start of a statement, whose collection was empty
+    }
+    if (version < 0) {
+        m_columnTypes.clear();
+        return QStringLiteral("%1:unversioned %2").arg(m_serial).arg(++m_unversioned);
+    }
+    if (version != m_schemaVersion) {
+        m_schemaVersion = version;
+        m_columnTypes.clear();
+    }
+    return QStringLiteral("%1:%2").arg(m_serial).arg(version);
+}
+
+QHash<QString, QString> TADOConnection::columnTypes(const QString& table)
+{
+    if (dialect() == Dialect::SqlServer) return {};
+    const QString key = table.toLower();
+    auto it = m_columnTypes.constFind(key);
+    if (it != m_columnTypes.constEnd()) return it.value();
+    QHash<QString, QString> cols;
+    try {
+        const std::vector<DbParam> params{DbParam{QStringLiteral("T"), table, 0}};
+        const std::unique_ptr<DbCursor> c =
+            m_backend->open(QStringLiteral("select name, type from pragma_table_info(:T)"), params, *this);
+        for (; !c->atEnd(); c->next()) {
+            const std::string_view name = c->utf8(0);
+            const QString column = QString::fromUtf8(name.data(), qsizetype(name.size())).toLower();
+            const std::string_view type = c->utf8(1);
+            cols.insert(column, QString::fromUtf8(type.data(), qsizetype(type.size())));
+        }
+    } catch (const DbError&) {
+        m_errors.clear();
+        return cols; // not kept: the next statement asks again
+    }
+    m_columnTypes.insert(key, cols);
+    return cols;
 }
 
 DbTransaction::DbTransaction(TADOConnection* c) : m_conn(c)

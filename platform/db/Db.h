@@ -5,6 +5,7 @@
 
 #include "platform/sys/QorError.h"
 
+#include <QHash>
 #include <QString>
 #include <QStringList>
 #include <QVariant>
@@ -96,6 +97,14 @@ public:
 
     DbBackend* backend() const { return m_backend.get(); }
 
+    // The declared types of a table's columns (lower-case name -> type as CREATE TABLE wrote
+    // it), read from the embedded database's schema and kept until the schema changes; empty for
+    // a table that does not exist. What the translation of a statement may depend on.
+    QHash<QString, QString> columnTypes(const QString& table);
+    // Names this connection and the version of its schema: changes whenever columnTypes() may
+    // answer differently (a table created, dropped or altered by any connection).
+    QString schemaKey();
+
     // Fault injection for tests of failure paths: the nth statement from now (a query, a
     // command, a begin or a commit; 1 is the next one) fails as the provider would, with a
     // DbError and a record in the error collection, and nothing reaches the database. 0 turns
@@ -113,6 +122,10 @@ private:
     QList<TDbErrorRecord> m_errors;
     int m_statements = 0;
     int m_failAt = 0; // statement number that fails, 0 none
+    quint64 m_serial;  // tells connections apart in schema keys (addresses are reused)
+    qint64 m_schemaVersion = -1;
+    quint64 m_unversioned = 0; // schema keys given while the version could not be read
+    QHash<QString, QHash<QString, QString>> m_columnTypes; // lower-case table -> columns
 };
 
 // Rolls back unless commit() was called; use around every multi-statement operation.

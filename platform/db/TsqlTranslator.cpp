@@ -1,10 +1,12 @@
 #include "platform/db/TsqlTranslator.h"
 
 #include "platform/db/Db.h"
+#include "platform/text/Gbk.h"
 
 #include <QHash>
 #include <QMutex>
 #include <QRegularExpression>
+#include <QSet>
 
 #include <utility>
 #include <vector>
@@ -81,6 +83,68 @@ bool isTextType(QStringView w)
     return false;
 }
 
+// Functions whose result is a number whatever their arguments: a string beside one of them in
+// an addition converts to a number on the server.
+bool isNumericFunction(QStringView w)
+{
+    static const char* const names[] = {"count", "count_big", "sum", "avg", "len", "datalength",
+                                        "charindex", "patindex", "abs", "round", "floor", "ceiling",
+                                        "sign", "power", "sqrt", "datediff", "year", "month", "day"};
+    for (const char* n : names)
+        if (eqCi(w, n)) return true;
+    return false;
+}
+
+// What a column's declared type says about its values.
+struct ColType {
+    enum Kind : unsigned char { Unknown, Text, Integer, Decimal };
+    Kind kind = Unknown;
+    int bytes = -1; // text: the most GBK bytes a value holds, -1 no limit
+};
+
+ColType classify(const QString& declared)
+{
+    const QString d = declared.trimmed().toLower();
+    ColType c;
+    if (d.isEmpty()) return c;
+    if (d.contains(QLatin1String("char")) || d.contains(QLatin1String("text")) || d.contains(QLatin1String("clob"))) {
+        c.kind = ColType::Text;
+        static const QRegularExpression width(QStringLiteral("\\(\\s*(\\d+)\\s*\\)"));
+        const QRegularExpressionMatch m = width.match(d);
+        if (m.hasMatch()) {
+            // nchar/nvarchar count characters: each takes at most 2 GBK bytes.
+            const int n = m.captured(1).toInt();
+            c.bytes = d.startsWith(QLatin1Char('n')) ? 2 * n : n;
+        }
+        return c;
+    }
+    if (d.contains(QLatin1String("int")) || d == QLatin1String("bit")) {
+        c.kind = ColType::Integer;
+        return c;
+    }
+    for (const char* n : {"decimal", "numeric", "money", "float", "real", "double"}) {
+        if (d.contains(QLatin1String(n))) {
+            c.kind = ColType::Decimal;
+            return c;
+        }
+    }
+    return c;
+}
+
+// A number literal as the server writes it when it converts it to text (0, -1, 1.50).
+QString numberAsText(QStringView sign, QStringView num)
+{
+    const qsizetype dot = num.indexOf(QLatin1Char('.'));
+    QStringView whole = dot < 0 ? num : num.left(dot);
+    while (whole.size() > 1 && whole.front() == QLatin1Char('0')) whole = whole.mid(1);
+    QString out = whole.isEmpty() ? QStringLiteral("0") : whole.toString();
+    if (dot >= 0 && dot + 1 < num.size()) out += num.mid(dot).toString();
+    bool zero = true;
+    for (QChar ch : std::as_const(out)) zero = zero && (ch == QLatin1Char('0') || ch == QLatin1Char('.'));
+    if (sign == QLatin1String("-") && !zero) out.prepend(QLatin1Char('-'));
+    return out;
+}
+
 const QLatin1String kSysobjects(
     "(select name COLLATE NOCASE AS name,"
     "(case type when 'table' then 'U' when 'view' then 'V' when 'trigger' then 'TR' end) "
@@ -116,7 +180,8 @@ QString literalText(QStringView token)
 
 class Translator {
 public:
-    Translator(const QString& s, const QStringList& textParams) : m_s(s), m_textParams(textParams) {}
+    Translator(const QString& s, const QStringList& textParams, TsqlTranslator::Schema* schema)
+        : m_s(s), m_textParams(textParams), m_schema(schema) {}
 
     QString run()
     {
@@ -125,6 +190,8 @@ public:
         processLevel(0, int(m_t.size()));
         return render();
     }
+    // Whether the translation asked for a column's type (and so depends on the schema).
+    bool typed() const { return m_typed; }
 
 private:
     QStringView text(int i) const { return QStringView(m_s).mid(m_t[size_t(i)].pos, m_t[size_t(i)].len); }
@@ -327,7 +394,7 @@ private:
             if (t.k == K::Ident && !t.replaced && eqCi(text(i), "sysobjects")) rewriteSysobjects(els, j);
             if (j + 1 < els.size() && isGroup(els[j + 1]) && t.k == K::Ident && t.kw == None) {
                 callName[j] = 1;
-                str[j] = rewriteCall(i, els[j + 1]) ? 1 : 0;
+                str[j] = rewriteCall(els, j) ? 1 : 0;
             }
         }
         rewriteSelectLists(els);
@@ -336,33 +403,15 @@ private:
         return rewriteChains(els, str, callName);
     }
 
-    // A function call name(args); returns whether its result is text.
-    bool rewriteCall(int name, int group)
+    // A function call name(args), the elements j and j+1 of a level; returns whether its result
+    // is text.
+    bool rewriteCall(const std::vector<int>& levelEls, size_t j)
     {
+        const int name = levelEls[j];
+        const int group = levelEls[j + 1];
         const QStringView w = text(name);
         const int close = m_t[size_t(group)].match;
-        if (eqCi(w, "isnull")) {
-            const auto args = splitCommas(elements(group + 1, close), *this);
-            Tok& n = tok(name);
-            n.replaced = true;
-            n.repl = QStringLiteral("coalesce");
-            if (args.size() == 2) {
-                const std::vector<int>& a2 = args[1];
-                if (a2.size() == 1 && m_t[size_t(a2[0])].k == K::Str) {
-                    n.pre += QLatin1Char('(');
-                    tok(close).post += QLatin1String(" COLLATE NOCASE)");
-                    return true;
-                }
-                const bool number =
-                    (a2.size() == 1 && m_t[size_t(a2[0])].k == K::Num) ||
-                    (a2.size() == 2 && (isOp(a2[0], '-') || isOp(a2[0], '+')) && m_t[size_t(a2[1])].k == K::Num);
-                if (number) {
-                    n.pre += QLatin1String("CAST(");
-                    tok(close).post += QLatin1String(" AS NUMERIC)");
-                }
-            }
-            return false;
-        }
+        if (eqCi(w, "isnull")) return rewriteIsNull(levelEls, j);
         if (eqCi(w, "substring")) {
             tok(name).replaced = true;
             tok(name).repl = QStringLiteral("substr");
@@ -385,7 +434,7 @@ private:
                     for (const auto& a : splitCommas(elements(els[k + 2] + 1, m_t[size_t(els[k + 2])].match), *this))
                         sizes << (a.size() == 1 ? text(a[0]).toString() : QString());
                 if (isTextType(type)) {
-                    castToText(name, close, type, sizes);
+                    castToText(name, close, type, sizes, std::vector<int>(els.begin(), els.begin() + std::ptrdiff_t(k)));
                     return true;
                 }
                 if (eqCi(type, "decimal") || eqCi(type, "numeric") || eqCi(type, "money") ||
@@ -397,20 +446,162 @@ private:
         return false;
     }
 
-    // cast(x as varchar(n)): SQLite keeps the whole text; SQL Server cuts it to n (30 without a
-    // length), and char(n) pads it with blanks to n.
-    void castToText(int name, int close, QStringView type, const QStringList& sizes)
+    static bool isSignedNumber(const std::vector<int>& a, const Translator& tr)
     {
+        return (a.size() == 1 && tr.m_t[size_t(a[0])].k == K::Num) ||
+               (a.size() == 2 && (tr.isOp(a[0], '-') || tr.isOp(a[0], '+')) && tr.m_t[size_t(a[1])].k == K::Num);
+    }
+    bool isComparisonOrArithmetic(int i) const
+    {
+        const Tok& t = m_t[size_t(i)];
+        if (t.k != K::Op) return false;
+        static const char* const ops[] = {"=", "<>", "!=", "<", ">", "<=", ">=", "!<", "!>", "+", "-", "*", "/", "%"};
+        for (const char* o : ops)
+            if (eqCi(text(i), o)) return true;
+        return false;
+    }
+    // Whether the value of the element j of a level is compared with, or computed with,
+    // something other than a string literal (the server converts a text to a number there).
+    bool numericContext(const std::vector<int>& els, size_t j, size_t last) const
+    {
+        if (j >= 1 && isComparisonOrArithmetic(els[j - 1]) && !(j >= 2 && m_t[size_t(els[j - 2])].k == K::Str))
+            return true;
+        if (last + 1 < els.size()) {
+            const int nx = els[last + 1];
+            if (isComparisonOrArithmetic(nx) && !(last + 2 < els.size() && m_t[size_t(els[last + 2])].k == K::Str))
+                return true;
+            if (isKw(nx, Between) || isKw(nx, In) || (isKw(nx, Not) && last + 2 < els.size() &&
+                                                      (isKw(els[last + 2], Between) || isKw(els[last + 2], In))))
+                return true;
+        }
+        return false;
+    }
+
+    // IsNull(a,b): the result has a's type. Without a's type, b decides: IsNull(a,'') stays text
+    // and case-insensitive, IsNull(a,<number>) compares as a number.
+    bool rewriteIsNull(const std::vector<int>& levelEls, size_t j)
+    {
+        const int name = levelEls[j];
+        const int close = m_t[size_t(levelEls[j + 1])].match;
+        const auto args = splitCommas(elements(levelEls[j + 1] + 1, close), *this);
+        Tok& n = tok(name);
+        n.replaced = true;
+        n.repl = QStringLiteral("coalesce");
+        if (args.size() != 2) return false;
+        const std::vector<int>& a2 = args[1];
+        const bool literal = a2.size() == 1 && m_t[size_t(a2[0])].k == K::Str;
+        const bool number = isSignedNumber(a2, *this);
+        if (!literal && !number) return false;
+        const ColType first = columnOf(args[0]);
+        const QString call = source(name, close);
+        if (literal && (first.kind == ColType::Integer || first.kind == ColType::Decimal)) {
+            // The string converts to the column's type: '' is 0, anything else must be a number.
+            const QString lit = literalText(text(a2[0]));
+            static const QRegularExpression integer(QStringLiteral("^\\s*[+-]?\\d*\\s*$"));
+            static const QRegularExpression decimal(QStringLiteral("^\\s*([+-]?(\\d+\\.?\\d*|\\.\\d+))?\\s*$"));
+            if (!(first.kind == ColType::Integer ? integer : decimal).match(lit).hasMatch() ||
+                lit.trimmed() == QLatin1String("+") || lit.trimmed() == QLatin1String("-"))
+                refuse(QStringLiteral("字符串 '%1' 不能转换为数值：").arg(lit) + call);
+            tok(a2[0]).replaced = true;
+            tok(a2[0]).repl = lit.trimmed().isEmpty() ? QStringLiteral("0") : lit.trimmed();
+            n.pre += QLatin1String("CAST(");
+            tok(close).post += QLatin1String(" AS NUMERIC)");
+            return false;
+        }
+        if (literal) {
+            n.pre += QLatin1Char('(');
+            tok(close).post += QLatin1String(" COLLATE NOCASE)");
+            return true;
+        }
+        const QStringView num = text(a2.back());
+        if (first.kind == ColType::Text && !numericContext(levelEls, j, j + 1)) {
+            // The number becomes text of the column's type: IsNull(OrgCode,0) is '0101'.
+            if (num.contains(QLatin1Char('e')) || num.contains(QLatin1Char('E')))
+                refuse(QStringLiteral("浮点数转换为文本：") + call);
+            const QString value = numberAsText(a2.size() == 2 ? text(a2[0]) : QStringView(), num);
+            if (first.bytes >= 0 && value.size() > first.bytes)
+                refuse(QStringLiteral("数值 %1 超出文本列的宽度 %2：").arg(value).arg(first.bytes) + call);
+            tok(a2[0]).replaced = true;
+            tok(a2[0]).repl = QuotedStr(value);
+            if (a2.size() == 2) {
+                tok(a2[1]).replaced = true;
+                tok(a2[1]).repl.clear();
+            }
+            n.pre += QLatin1Char('(');
+            tok(close).post += QLatin1String(" COLLATE NOCASE)");
+            return true;
+        }
+        // An integer column keeps integers: the server truncates IsNull(n,2.75) to 2.
+        const bool integral = !num.contains(QLatin1Char('.')) && !num.contains(QLatin1Char('e')) && !num.contains(QLatin1Char('E'));
+        n.pre += QLatin1String("CAST(");
+        tok(close).post += first.kind == ColType::Integer && !integral ? QLatin1String(" AS INTEGER)")
+                                                                       : QLatin1String(" AS NUMERIC)");
+        return false;
+    }
+
+    // cast(x as varchar(n)): SQLite keeps the whole text; SQL Server cuts it to n (30 without a
+    // length), and char(n) pads it with blanks to n. varchar and char count GBK bytes on the
+    // server's Chinese collation, nvarchar and nchar characters.
+    void castToText(int name, int close, QStringView type, const QStringList& sizes, const std::vector<int>& operand)
+    {
+        if (eqCi(type, "text") || eqCi(type, "ntext")) return; // no length
         if (!sizes.isEmpty() && sizes[0].compare(QLatin1String("max"), Qt::CaseInsensitive) == 0) return;
         bool ok = true;
         const int n = sizes.isEmpty() ? 30 : sizes[0].toInt(&ok);
         if (!ok || n < 1 || n > 8000) refuse(QStringLiteral("长度无效的类型转换 ") + type.toString());
         const bool fixed = eqCi(type, "char") || eqCi(type, "nchar");
+        const bool national = eqCi(type, "nchar") || eqCi(type, "nvarchar");
+        const auto blanks = [](int count) { return QLatin1String(" || '") + QString(count, QLatin1Char(' ')) + QLatin1Char('\''); };
+        // Characters and bytes are the same count for numbers.
+        bool ascii = national || isSignedNumber(operand, *this) || (operand.size() == 1 && isKw(operand[0], Null)) ||
+                     (operand.size() == 2 && isGroup(operand[1]) && isNumericFunction(text(operand[0])));
+        if (!ascii && operand.size() == 1 && m_t[size_t(operand[0])].k == K::Str) {
+            // A literal is cut here, where its bytes are known.
+            const QString lit = literalText(text(operand[0]));
+            const QString cut = Gbk::leftBytes(lit, n);
+            const int bytes = Gbk::byteLength(cut);
+            tok(name).pre += QLatin1String("substr(");
+            tok(close).post += QStringLiteral(",1,%1)").arg(QStringView(cut).toUcs4().size());
+            if (fixed && bytes < n) tok(close).post += blanks(n - bytes);
+            return;
+        }
+        if (!ascii) {
+            const bool column = operand.size() == 1 || (operand.size() == 3 && m_t[size_t(operand[1])].k == K::Dot);
+            if (!column)
+                refuse(QStringLiteral("按字节截取的类型转换（中文字符占 2 字节）只用于列和常量：") + source(name, close));
+            const ColType c = columnOf(operand);
+            ascii = c.kind == ColType::Integer || c.kind == ColType::Decimal ||
+                    (c.kind == ColType::Text && !fixed && c.bytes >= 0 && c.bytes <= n); // nothing to cut
+            if (!ascii) {
+                castColumnToBytes(name, close, render(operand.front(), lastTok(operand.back())), n, fixed);
+                return;
+            }
+        }
         QString after;
-        if (fixed) after = QLatin1String(" || '") + QString(n, QLatin1Char(' ')) + QLatin1Char('\'');
+        if (fixed) after = blanks(n);
         after += QStringLiteral(",1,%1)").arg(n);
         tok(name).pre += QLatin1String("substr(");
         tok(close).post += after;
+    }
+    // The longest prefix of a column's value that fits in n GBK bytes (ASCII 1, any other
+    // character 2), counted character by character; char(n) pads it to n bytes.
+    void castColumnToBytes(int name, int close, const QString& x, int n, bool fixed)
+    {
+        const QString width = QStringLiteral("(1+(unicode(substr(%1,k+1,1))>127))").arg(x);
+        QString value = QStringLiteral("substr(%1,1,max(k))").arg(x);
+        if (fixed) value += QStringLiteral(" || substr('%1',1,%2-max(b))").arg(QString(n, QLatin1Char(' '))).arg(n);
+        tok(name).pre += QStringLiteral("(WITH RECURSIVE qor_gbk_cut(k,b) AS (SELECT 0,0 UNION ALL "
+                                        "SELECT k+1,b+%1 FROM qor_gbk_cut WHERE k<length(%2) AND b+%1<=%3) "
+                                        "SELECT %4 FROM qor_gbk_cut)")
+                             .arg(width, x)
+                             .arg(n)
+                             .arg(value);
+        for (int i = name; i <= close; ++i) {
+            tok(i).replaced = true;
+            tok(i).repl.clear();
+            if (i != name) tok(i).pre.clear();
+            tok(i).post.clear();
+        }
     }
     // cast(x as decimal(p,s)): SQLite keeps 7 an integer (7/2 is 3) and 12.345 unrounded; SQL
     // Server gives a decimal of s places (3.5, 12.35). decimal without a scale has none.
@@ -543,6 +734,8 @@ private:
         int chainFirst = -1, chainLast = -1;
         bool chainNum = false, chainDecimal = false, chainOtherArith = false, chainTextExpr = false;
         QStringList chainLiterals;
+        std::vector<size_t> chainColumns; // elements that name a column
+        int chainOperands = 0;
         bool prevOperand = false;
         bool afterDot = false;
         bool delimiter = false;
@@ -555,6 +748,18 @@ private:
                                                 m_t[size_t(chainFirst)].pos);
         };
         auto flush = [&] {
+            // Columns decide by their types: a number column makes the chain an addition, and
+            // text columns alone concatenate.
+            if (!plus.empty() && !chainColumns.empty() && (chainStr || !chainNum)) {
+                int textColumns = 0;
+                for (size_t c : chainColumns) {
+                    const ColType type = columnAt(els, c);
+                    if (type.kind == ColType::Integer) chainNum = true;
+                    if (type.kind == ColType::Decimal) chainNum = chainDecimal = true;
+                    if (type.kind == ColType::Text) ++textColumns;
+                }
+                if (!chainStr && !chainNum && !chainOtherArith && textColumns == chainOperands) chainStr = true;
+            }
             if (chainStr && !plus.empty() && chainNum) {
                 // An addition: each string must be a number of the chain's type.
                 // A blank string is 0 on the server.
@@ -584,6 +789,8 @@ private:
             chainFirst = chainLast = -1;
             chainNum = chainDecimal = chainOtherArith = chainTextExpr = false;
             chainLiterals.clear();
+            chainColumns.clear();
+            chainOperands = 0;
         };
         for (size_t j = 0; j < els.size(); ++j) {
             const int i = els[j];
@@ -623,7 +830,12 @@ private:
                 if (t.k == K::Str) chainLiterals << literalText(text(i));
                 else if (str[j]) chainTextExpr = true;
                 afterDot = false;
-                if (j < callName.size() && callName[j]) {
+                const bool qualifier = j + 1 < els.size() && m_t[size_t(els[j + 1])].k == K::Dot;
+                if (!qualifier) ++chainOperands;
+                const bool call = j < callName.size() && callName[j];
+                if (call && !str[j] && isNumericFunction(text(i))) chainNum = true;
+                if (!call && !qualifier && isName(i)) chainColumns.push_back(j);
+                if (call) {
                     ++j; // the argument group belongs to the call
                     chainLast = lastTok(els[j]);
                     prevOperand = true;
@@ -662,11 +874,14 @@ private:
         return !delimiter && chains == 1 && lastChainStr;
     }
 
-    QString render() const
+    QString render() const { return render(0, int(m_t.size()) - 1); }
+    // The translated text of the tokens first..last.
+    QString render(int first, int last) const
     {
         QString out;
         out.reserve(m_s.size() + 64);
-        for (const Tok& t : m_t) {
+        for (int i = first; i <= last; ++i) {
+            const Tok& t = m_t[size_t(i)];
             if (!t.pre.isEmpty()) out += t.pre;
             if (t.replaced) out += t.repl;
             else if (t.k == K::QId && m_s[t.pos] == QLatin1Char('"')) out += backquoted(t);
@@ -674,6 +889,132 @@ private:
             if (!t.post.isEmpty()) out += t.post;
         }
         return out;
+    }
+
+    // The statement's own text of the tokens first..last (for messages).
+    QString source(int first, int last) const
+    {
+        const Tok& a = m_t[size_t(first)];
+        const Tok& b = m_t[size_t(last)];
+        return m_s.mid(a.pos, b.pos + b.len - a.pos);
+    }
+
+    // --- column types ---------------------------------------------------------------------
+
+    // A name without its quotes ([x], "x").
+    QString nameText(int i) const
+    {
+        const QStringView w = text(i);
+        if (m_t[size_t(i)].k == K::QId && w.size() >= 2) return w.mid(1, w.size() - 2).toString();
+        return w.toString();
+    }
+
+    // The tables of the statement and their aliases, from FROM lists, JOIN, UPDATE, INTO and
+    // DELETE, at any depth. A derived table makes its alias (and unqualified names) unknown.
+    void collectSources()
+    {
+        if (m_sourcesDone) return;
+        m_sourcesDone = true;
+        std::vector<int> flat;
+        std::vector<int> at(m_t.size(), -1);
+        for (int i = 0; i < int(m_t.size()); ++i) {
+            if (m_t[size_t(i)].k == K::Space || m_t[size_t(i)].k == K::Comment) continue;
+            at[size_t(i)] = int(flat.size());
+            flat.push_back(i);
+        }
+        auto note = [this](const QString& key, const QString& table) {
+            auto it = m_sources.find(key);
+            if (it == m_sources.end()) m_sources.insert(key, table);
+            else if (it.value().compare(table, Qt::CaseInsensitive) != 0) it.value().clear(); // ambiguous
+        };
+        const size_t n = flat.size();
+        for (size_t p = 0; p < n; ++p) {
+            const int k = flat[p];
+            const bool list = isKw(k, From);
+            if (!list && !isKw(k, Join) && !isKw(k, Update) && !isKw(k, Into) && !isKw(k, Delete)) continue;
+            size_t q = p + 1;
+            while (q < n) {
+                const int a = flat[q];
+                QString table;
+                bool derived = false;
+                if (m_t[size_t(a)].k == K::LP) {
+                    if (m_t[size_t(a)].match < 0) break;
+                    derived = true;
+                    q = size_t(at[size_t(m_t[size_t(a)].match)]) + 1;
+                } else if (isName(a)) {
+                    table = nameText(a);
+                    ++q;
+                    while (q + 1 < n && m_t[size_t(flat[q])].k == K::Dot && isName(flat[q + 1])) {
+                        table = nameText(flat[q + 1]);
+                        q += 2;
+                    }
+                } else {
+                    break;
+                }
+                if (q < n && isKw(flat[q], As)) ++q;
+                QString alias;
+                if (q < n && isName(flat[q]) && !(q + 1 < n && m_t[size_t(flat[q + 1])].k == K::LP)) {
+                    alias = nameText(flat[q]);
+                    ++q;
+                }
+                if (derived) {
+                    m_derived = true;
+                    if (!alias.isEmpty()) note(alias.toLower(), QString());
+                } else {
+                    m_tables << table;
+                    note(table.toLower(), table);
+                    if (!alias.isEmpty()) note(alias.toLower(), table);
+                }
+                if (!list || q >= n || m_t[size_t(flat[q])].k != K::Comma) break;
+                ++q;
+            }
+        }
+    }
+
+    const QHash<QString, QString>& columnsOf(const QString& table)
+    {
+        const QString key = table.toLower();
+        auto it = m_columns.find(key);
+        if (it == m_columns.end()) it = m_columns.insert(key, m_schema->columns(table));
+        return it.value();
+    }
+
+    // The type of the column named by the element j of a level (a name, possibly qualified).
+    ColType columnAt(const std::vector<int>& els, size_t j)
+    {
+        const int i = els[j];
+        if (!isName(i) || (j + 1 < els.size() && m_t[size_t(els[j + 1])].k == K::Dot)) return {};
+        m_typed = true;
+        if (!m_schema) return {};
+        collectSources();
+        const QString col = nameText(i).toLower();
+        if (j >= 2 && m_t[size_t(els[j - 1])].k == K::Dot) {
+            if (!isName(els[j - 2])) return {};
+            const QString table = m_sources.value(nameText(els[j - 2]).toLower());
+            if (table.isEmpty()) return {};
+            return classify(columnsOf(table).value(col));
+        }
+        if (m_derived) return {}; // the name may be a column of the derived table
+        ColType found;
+        bool any = false;
+        for (const QString& table : std::as_const(m_tables)) {
+            const QHash<QString, QString>& cols = columnsOf(table);
+            const auto it = cols.constFind(col);
+            if (it == cols.constEnd()) continue;
+            const ColType c = classify(it.value());
+            if (!any) found = c;
+            else if (c.kind != found.kind) return {};
+            else if (c.bytes != found.bytes) found.bytes = -1;
+            any = true;
+        }
+        return found;
+    }
+    // The column an expression consists of (a name or qualifier.name), or unknown.
+    ColType columnOf(const std::vector<int>& expr)
+    {
+        if (expr.size() == 1 || (expr.size() == 3 && m_t[size_t(expr[1])].k == K::Dot))
+            return columnAt(expr, expr.size() - 1);
+        return {};
     }
 
     // "name" is an identifier on SQL Server; SQLite takes an unknown one for a string. `name`
@@ -689,13 +1030,28 @@ private:
     const QString& m_s;
     QStringList m_textParams;
     std::vector<Tok> m_t;
+    TsqlTranslator::Schema* m_schema;
+    bool m_typed = false;
+    bool m_sourcesDone = false;
+    bool m_derived = false;
+    QStringList m_tables;
+    QHash<QString, QString> m_sources;                 // lower-case table or alias -> table, "" unknown
+    QHash<QString, QHash<QString, QString>> m_columns; // lower-case table -> its columns
 };
 
 QMutex g_cacheLock;
+// Translations by statement key; for a statement whose translation depends on column types
+// the key carries the schema's version too.
 QHash<QString, QString>& cache()
 {
     static QHash<QString, QString> c;
     return c;
+}
+// Statement keys whose translation depends on column types.
+QSet<QString>& typedKeys()
+{
+    static QSet<QString> k;
+    return k;
 }
 constexpr int kCacheLimit = 4096;
 
@@ -703,29 +1059,51 @@ constexpr int kCacheLimit = 4096;
 
 namespace TsqlTranslator {
 
-QString translate(const QString& tsql, const QStringList& textParams)
+QString translate(const QString& tsql, const QStringList& textParams, Schema* schema)
 {
-    return Translator(tsql, textParams).run();
+    return Translator(tsql, textParams, schema).run();
 }
 
-QString toSqlite(const QString& tsql, const QStringList& textParams)
+QString toSqlite(const QString& tsql, const QStringList& textParams, Schema* schema)
 {
     // The same text translates differently when other parameters hold text.
     QStringList names;
     for (const QString& n : textParams) names << n.toLower();
     names.sort();
     const QString key = names.isEmpty() ? tsql : tsql + QChar(0x1F) + names.join(QChar(0x1F));
+    // Only statements whose translation asked for a column's type read the schema's version.
+    QString version;
+    bool versioned = false;
+    const auto typedKey = [&] {
+        if (!versioned) version = schema ? schema->version() : QString();
+        versioned = true;
+        return key + QChar(0x1E) + version;
+    };
     {
         QMutexLocker lock(&g_cacheLock);
-        auto it = cache().constFind(key);
-        if (it != cache().constEnd()) return it.value();
+        if (!typedKeys().contains(key)) {
+            auto it = cache().constFind(key);
+            if (it != cache().constEnd()) return it.value();
+        } else {
+            lock.unlock();
+            const QString k = typedKey();
+            lock.relock();
+            auto it = cache().constFind(k);
+            if (it != cache().constEnd()) return it.value();
+        }
     }
-    QString out = translate(tsql, textParams);
+    Translator tr(tsql, textParams, schema);
+    QString out = tr.run();
+    const QString storeKey = tr.typed() ? typedKey() : key;
     QMutexLocker lock(&g_cacheLock);
     // Statements with values embedded by the condition builder make many distinct texts;
     // the cache starts over rather than growing without bound.
-    if (cache().size() >= kCacheLimit) cache().clear();
-    cache().insert(key, out);
+    if (cache().size() >= kCacheLimit) {
+        cache().clear();
+        typedKeys().clear();
+    }
+    if (tr.typed()) typedKeys().insert(key);
+    cache().insert(storeKey, out);
     return out;
 }
 
@@ -739,6 +1117,7 @@ void clearCache()
 {
     QMutexLocker lock(&g_cacheLock);
     cache().clear();
+    typedKeys().clear();
 }
 
 } // namespace TsqlTranslator

@@ -39,6 +39,18 @@ TEST_F(Odbc, DialectFollowsTheDatabaseBehindTheDriver)
               QStringList{QStringLiteral("0101-一楼\t2")});
 }
 
+TEST_F(Odbc, ColumnTypesAreReadThroughTheDriver)
+{
+    exec(QStringLiteral("insert into p(k,s,t) values(7,'0101','一楼')"));
+    exec(QStringLiteral("insert into p(k,s,t) values(8,NULL,NULL)"));
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select k+'', IsNull(s,0), cast(t as varchar(3)) from p order by k")),
+              (QStringList{QStringLiteral("7\t0101\t一"), QStringLiteral("8\t0\t")}));
+    // A table created over this connection is known to the next statement.
+    exec(QStringLiteral("create table q (v decimal(10,2))"));
+    exec(QStringLiteral("insert into q values(1.5)"));
+    EXPECT_EQ(queryRows(*db, QStringLiteral("select v+'1.25' from q")), QStringList{QStringLiteral("2.75")});
+}
+
 TEST_F(Odbc, ParameterisedInsertAndSelect)
 {
     const QString longText = QString(90, QChar(0x971C));

@@ -210,6 +210,102 @@ TEST_F(Translation, CastsToDecimalAndTextAnswerAsTheServer)
               QStringList{QString(30, u'x')});
 }
 
+namespace {
+// The translation a statement gets on this connection (with the columns' declared types), or
+// the refusal's message.
+QString refusalOn(TADOConnection& c, const QString& tsql)
+{
+    try {
+        c.prepareText(tsql);
+    } catch (const DbError& e) {
+        return e.message();
+    }
+    return QString();
+}
+} // namespace
+
+TEST_F(Translation, ColumnTypesDecideAsOnTheServer)
+{
+    // A number column with a string adds: '' is 0 on the server, so the answer is the number.
+    EXPECT_EQ(rows(QStringLiteral("select n+'', ''+n, r+'', n+' 2', code+'' from t where n=7")),
+              QStringList{QStringLiteral("7\t7\t0.5\t9\tab")});
+    TADOQuery q(db.get());
+    q.SQL << QStringLiteral("select x.n+'' from t x where x.n=7");
+    q.Open();
+    EXPECT_EQ(q.Field(0).type(), DbType::Integer);
+    q.Close();
+    // A string that is no number beside a number column fails on the server: refused here.
+    for (const char* refused : {"select n+'-'+code from t", "select code+'-'+n from t", "select r+'x' from t",
+                                "select n+'1.5' from t"})
+        EXPECT_TRUE(refusalOn(*db, QString::fromLatin1(refused)).contains(QStringLiteral("不能转换为数值"))) << refused;
+    // Text columns concatenate without a literal among them, qualified or not.
+    EXPECT_EQ(rows(QStringLiteral("select code+name, t.code+t.name+txt from t where n=7")),
+              QStringList{QStringLiteral("abABC\tabABC12")});
+    // A number column and a text column add, as the server converts the text.
+    EXPECT_EQ(rows(QStringLiteral("select n+txt from t where n=7")), QStringList{QStringLiteral("19")});
+}
+
+TEST_F(Translation, IsNullTakesTheTypeOfItsFirstArgument)
+{
+    // A text column keeps its text ('0101', not 101); NULL gives the number as text.
+    EXPECT_EQ(rows(QStringLiteral("select IsNull(code,0), IsNull(txt,0), IsNull(x.txt,-1)+'|' from t x "
+                                  "where x.code in ('0101','0102') order by x.code")),
+              (QStringList{QStringLiteral("0101\t3\t3|"), QStringLiteral("0102\t0\t-1|")}));
+    EXPECT_EQ(rows(QStringLiteral("select code from t order by IsNull(txt,0)")),
+              (QStringList{QStringLiteral("0102"), QStringLiteral("ab"), QStringLiteral("0101")}));
+    // Compared with a number it compares as a number, with a string as a string.
+    EXPECT_EQ(rows(QStringLiteral("select code from t where IsNull(txt,0)>=5")), QStringList{QStringLiteral("ab")});
+    EXPECT_EQ(rows(QStringLiteral("select code from t where 5<=IsNull(txt,0)")), QStringList{QStringLiteral("ab")});
+    EXPECT_EQ(rows(QStringLiteral("select code from t where IsNull(txt,0)='0' or IsNull(code,0)='AB' order by code")),
+              (QStringList{QStringLiteral("0102"), QStringLiteral("ab")}));
+    // A number column: '' is 0, and an integer column truncates a decimal replacement.
+    EXPECT_EQ(rows(QStringLiteral("select IsNull(n,''), IsNull(n,2.75), IsNull(r,2.75) from t where code='0102'")),
+              QStringList{QStringLiteral("0\t2\t2.75")});
+    EXPECT_TRUE(refusalOn(*db, QStringLiteral("select IsNull(n,'x') from t")).contains(QStringLiteral("'x'")));
+    // A replacement wider than the text column cannot be stored in its type.
+    EXPECT_TRUE(refusalOn(*db, QStringLiteral("select IsNull(code,1234567) from t")).contains(QStringLiteral("1234567")));
+}
+
+TEST_F(Translation, VarcharCutsCountGbkBytes)
+{
+    db->executeScript(QStringLiteral("INSERT INTO t VALUES ('0103', '一楼化妆品', 'a一b', 9, 1.0);"));
+    // varchar(n) holds n bytes, a Chinese character 2; a cut never splits one. char(n) pads
+    // to n bytes; nvarchar(n) counts characters.
+    EXPECT_EQ(rows(QStringLiteral("select cast(name as varchar(3)), cast(name as varchar(4)), cast(txt as varchar(2)), "
+                                  "cast(name as char(3))+'|', cast(txt as char(6))+'|', cast(name as nvarchar(2)) "
+                                  "from t where n=9")),
+              QStringList{QStringLiteral("一\t一楼\ta\t一 |\ta一b  |\t一楼")});
+    EXPECT_EQ(rows(QStringLiteral("select cast(N'一楼化妆品' as varchar(5)), cast(N'一a' as char(4))+'|', "
+                                  "cast('abcdef' as varchar(3))")),
+              QStringList{QStringLiteral("一楼\t一a |\tabc")});
+    // Numbers and short columns are cut as before; NULL stays NULL.
+    EXPECT_EQ(rows(QStringLiteral("select cast(n as varchar(1)), cast(code as varchar(2)), cast(code as varchar(6)) "
+                                  "from t where n=1")),
+              QStringList{QStringLiteral("1\t01\t0101")});
+    EXPECT_EQ(rows(QStringLiteral("select count(*) from t where cast(name as varchar(3)) is null")),
+              QStringList{QStringLiteral("1")});
+    // text has no length to cut to.
+    EXPECT_EQ(rows(QStringLiteral("select cast('") + QString(40, u'x') + QStringLiteral("' as text)")),
+              QStringList{QString(40, u'x')});
+    // Any other text expression is refused rather than cut by characters.
+    EXPECT_TRUE(refusalOn(*db, QStringLiteral("select cast(rtrim(name) as varchar(3)) from t")).contains(QStringLiteral("字节")));
+}
+
+TEST_F(Translation, TypesFollowTheSchemaOfTheConnection)
+{
+    db->executeScript(QStringLiteral("CREATE TABLE u (v INTEGER); INSERT INTO u VALUES ('05');"));
+    const QString s = QStringLiteral("select v+'1' from u");
+    EXPECT_EQ(rows(s), QStringList{QStringLiteral("6")});
+    // The same text after the table changed is translated anew.
+    db->executeScript(QStringLiteral("DROP TABLE u; CREATE TABLE u (v VARCHAR(4)); INSERT INTO u VALUES ('05');"));
+    EXPECT_EQ(rows(s), QStringList{QStringLiteral("051")});
+    // Another connection with its own tables gets its own answer for the same text.
+    auto other = TADOConnection::openSqlite(testTempDir() + QStringLiteral("/other.db"));
+    other->executeScript(QStringLiteral("CREATE TABLE u (v REAL); INSERT INTO u VALUES (2.5);"));
+    EXPECT_EQ(queryRows(*other, s), QStringList{QStringLiteral("3.5")});
+    EXPECT_EQ(rows(s), QStringList{QStringLiteral("051")});
+}
+
 TEST_F(Translation, QuotedNamesLiteralsAndNesting)
 {
     // "name" is an identifier: a missing one is an error, not the string 'nosuch'.
