@@ -24,6 +24,7 @@
 #include <QPushButton>
 #include <QRegularExpressionValidator>
 #include <QSignalBlocker>
+#include <QToolTip>
 
 namespace {
 
@@ -31,6 +32,28 @@ const QString kMsgNoName = QStringLiteral("字段属性中“字段名称”没�
 const QString kMsgNoCaption = QStringLiteral("字段属性中“字段标题”没有设置，不能保存！");
 const QString kMsgNoType = QStringLiteral("字段属性中“字段类型”没有设置，不能保存！");
 const QString kMsgNoLength = QStringLiteral("字段属性中“字段长度”没有设置，不能保存！");
+
+// The name box: letters, digits and "_", at most 40. Typed keys are filtered before they arrive;
+// a paste that does not fit is refused whole, and said so at the box.
+class NameValidator : public QRegularExpressionValidator {
+public:
+    explicit NameValidator(QComboBox* box)
+        : QRegularExpressionValidator(QRegularExpression(QStringLiteral("[A-Za-z0-9_]{0,40}")), box), m_box(box)
+    {
+    }
+    State validate(QString& input, int& pos) const override
+    {
+        const State s = QRegularExpressionValidator::validate(input, pos);
+        QLineEdit* e = m_box->lineEdit();
+        if (s == Invalid && e && e->isVisible())
+            QToolTip::showText(e->mapToGlobal(QPoint(0, e->height())),
+                               QStringLiteral("字段名称只能由字母、数字和下划线组成，最多40个字符；粘贴的内容未输入。"), e);
+        return s;
+    }
+
+private:
+    QComboBox* m_box;
+};
 
 // Positions of lbxOperator.
 enum { opPlus, opMinus, opTimes, opDivide, opOpen, opClose, opConstant };
@@ -140,8 +163,7 @@ TfrmSetCalcFld::TfrmSetCalcFld(QWidget* parent) : TfrmBase(parent), ui(new Ui::T
 
     // Widths are GBK bytes, as the table stores them.
     cbxFldName->setCompleter(nullptr);
-    cbxFldName->setValidator(new QRegularExpressionValidator(
-        QRegularExpression(QStringLiteral("[A-Za-z0-9_]{0,40}")), cbxFldName));
+    cbxFldName->setValidator(new NameValidator(cbxFldName));
     EdtFldCaption->setValidator(new GbkLengthValidator(40, EdtFldCaption));
     EdtReMark->setValidator(new GbkLengthValidator(40, EdtReMark));
     EdtFldLen->setValidator(new GbkLengthValidator(4, EdtFldLen, true));

@@ -2,9 +2,14 @@
 
 #include "ui_GraphSetFmt.h"
 
+#include "platform/text/Gbk.h"
+
 #include <QAbstractButton>
 #include <QButtonGroup>
 #include <QKeyEvent>
+#include <QLineEdit>
+
+#include <limits>
 
 using namespace Qt::StringLiterals;
 
@@ -33,6 +38,10 @@ TfrmGraphSetFmt::TfrmGraphSetFmt(QWidget* parent)
     chk3d = ui->chk3d;
     btnOK = ui->btnOK;
     btnClose = ui->btnClose;
+    // The captions are stored in the GBK settings file: a character it cannot hold is refused at
+    // the box, with a tip, instead of coming back as "?". No width beyond that.
+    for (QLineEdit* caption : {edtXCaption, edtYCaption})
+        caption->setValidator(new GbkLengthValidator(std::numeric_limits<int>::max() / 2, caption));
 
     m_lgPosition = new QButtonGroup(this);
     m_lgPosition->setObjectName(u"rgrpLgPositionButtons"_s);

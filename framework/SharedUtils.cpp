@@ -112,7 +112,8 @@ QDialog* CreateInputDialog(const QString& caption, const QString& prompt, const 
 
     auto* edit = new QLineEdit(preset, dlg);
     edit->setObjectName(QStringLiteral("edtValue"));
-    edit->setMaxLength(255);
+    // 255 GBK bytes, counted and told by the validator: a cap in characters would cut a long
+    // paste without a word.
     edit->setValidator(new GbkLengthValidator(255, edit));
     edit->setGeometry(left, label->geometry().bottom() + 1 + 5, maxLabelWidth, edit->sizeHint().height());
     label->setBuddy(edit);
