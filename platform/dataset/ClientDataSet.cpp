@@ -9,6 +9,8 @@
 #include <algorithm>
 #include <cmath>
 #include <numeric>
+#include <string>
+#include <string_view>
 
 using namespace dsimpl;
 
@@ -472,24 +474,112 @@ LoadPlan planLoad(DbCursor& cur, const QList<TField*>& fields)
     return plan;
 }
 
+// The text columns of a load go through a short pipeline over the rows: a row's texts are
+// copied and hashed and their table slots prefetched; one row later the offsets of the texts a
+// hit would compare are prefetched, one more row later their bytes, and the texts are interned
+// three rows after they were read. The dictionaries of a large result live far out of the
+// cache, and waiting for these misses one after another was most of a load's own cost; here the
+// stepping of the statement runs while they arrive. A column's texts are interned in row order.
+class TextPipeline {
+public:
+    static constexpr size_t kDepth = 4;
+    explicit TextPipeline(const std::vector<LoadPlan::Read>& reads) : m_reads(reads)
+    {
+        for (Row& r : m_ring) r.entries.resize(reads.size());
+    }
+    // Starts the next row: its entries are set by null() and text().
+    void beginRow()
+    {
+        Row& r = m_ring[m_next % kDepth];
+        r.bytes.clear();
+        for (Entry& e : r.entries) e.state = Entry::Skip;
+    }
+    void null(size_t ti) { m_ring[m_next % kDepth].entries[ti].state = Entry::Null; }
+    void text(size_t ti, std::string_view s, const StringPool& pool)
+    {
+        Row& r = m_ring[m_next % kDepth];
+        Entry& e = r.entries[ti];
+        // Texts from a database may hold bytes that are not UTF-8: they are stored repaired.
+        if (!isValidUtf8(s)) s = repairedUtf8(s);
+        e.state = Entry::Text;
+        e.offset = uint32_t(r.bytes.size());
+        e.length = uint32_t(s.size());
+        e.hash = StringPool::hash(s);
+        r.bytes.append(s);
+        pool.prefetch(e.hash);
+    }
+    // Ends the row begun last and moves the older rows one stage on.
+    void endRow()
+    {
+        ++m_next;
+        if (m_next >= 2) prefetchOffsets(m_ring[(m_next - 2) % kDepth]);
+        if (m_next >= 3) prefetchBytes(m_ring[(m_next - 3) % kDepth]);
+        if (m_next >= kDepth) commit(m_ring[(m_next - kDepth) % kDepth]);
+    }
+    // Interns every row still in the pipeline, oldest first.
+    void finish()
+    {
+        for (size_t k = std::min(m_next, kDepth - 1); k > 0; --k) commit(m_ring[(m_next - k) % kDepth]);
+        m_next = 0;
+    }
+
+private:
+    struct Entry {
+        enum State : uint8_t { Skip, Null, Text } state = Skip;
+        uint32_t offset = 0, length = 0, candidate = 0;
+        uint64_t hash = 0;
+    };
+    struct Row {
+        std::string bytes; // the row's texts, one after another
+        std::vector<Entry> entries; // per read
+    };
+    void prefetchOffsets(Row& r)
+    {
+        for (size_t ti = 0; ti < r.entries.size(); ++ti)
+            if (r.entries[ti].state == Entry::Text)
+                r.entries[ti].candidate = m_reads[ti].col->pool.prefetchOffsets(r.entries[ti].hash);
+    }
+    void prefetchBytes(const Row& r)
+    {
+        for (size_t ti = 0; ti < r.entries.size(); ++ti)
+            if (r.entries[ti].state == Entry::Text) m_reads[ti].col->pool.prefetchBytes(r.entries[ti].candidate);
+    }
+    void commit(const Row& r)
+    {
+        for (size_t ti = 0; ti < r.entries.size(); ++ti) {
+            const Entry& e = r.entries[ti];
+            if (e.state == Entry::Skip) continue;
+            Column& c = *m_reads[ti].col;
+            if (e.state == Entry::Null) c.appendNull();
+            else c.ids.push_back(c.pool.intern(std::string_view(r.bytes).substr(e.offset, e.length), e.hash));
+        }
+    }
+    const std::vector<LoadPlan::Read>& m_reads;
+    Row m_ring[kDepth];
+    size_t m_next = 0; // rows begun
+};
+
 // Step 2: every row of the cursor into the store's columns; returns the row count. A dynamic
-// column takes its type from its first value and widens when a later value needs it.
+// column takes its type from its first value and widens when a later value needs it (it has
+// had no text in the pipeline then: a column that reads as text stays text).
 size_t readRows(DbCursor& cur, LoadPlan& plan)
 {
     // Locals, so that the loop reads them from registers.
     const bool dynamic = plan.dynamic;
     std::vector<int>& dynKind = plan.dynKind;
     const std::vector<LoadPlan::Read>& reads = plan.reads;
+    TextPipeline texts(reads);
     size_t rows = 0;
     while (!cur.atEnd()) {
+        texts.beginRow();
         for (size_t ti = 0; ti < reads.size(); ++ti) {
             const int i = reads[ti].src;
             Column& c = *reads[ti].col;
             if (c.kind == Kind::Str && (!dynamic || dynKind[size_t(i)] != 0)) {
                 // Text needs no type test: only a null comes without bytes.
                 const std::string_view sv = cur.utf8(i);
-                if (sv.data() || cur.type(i) != DbType::Null) c.appendStr(sv);
-                else c.appendNull();
+                if (!sv.data() && cur.type(i) == DbType::Null) texts.null(ti);
+                else texts.text(ti, sv, c.pool);
                 continue;
             }
             const DbType t = cur.type(i);
@@ -560,8 +650,10 @@ size_t readRows(DbCursor& cur, LoadPlan& plan)
             }
         }
         ++rows;
+        texts.endRow();
         cur.next();
     }
+    texts.finish();
     return rows;
 }
 

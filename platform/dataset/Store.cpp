@@ -118,7 +118,7 @@ void StringPool::reserve(size_t texts, size_t bytes)
     if (texts * 4 > m_table.size() * 3) grow(texts);
 }
 
-uint32_t StringPool::intern(std::string_view s)
+uint32_t StringPool::intern(std::string_view s, uint64_t h)
 {
     const size_t n = s.size();
     const bool isShort = n <= 16;
@@ -133,7 +133,7 @@ uint32_t StringPool::intern(std::string_view s)
     }
     // Filled up to three quarters: the probes of a slot mostly stay in its cache line.
     if ((size_t(size()) + 1) * 4 > m_table.size() * 3) grow();
-    const uint64_t tag = hash(s) >> 32;
+    const uint64_t tag = h >> 32;
     uint32_t slot = uint32_t(tag) & m_mask;
     for (;;) {
         const uint64_t e = m_table[slot];
@@ -531,7 +531,19 @@ bool isValidUtf8(std::string_view s)
         if (w & 0x8080808080808080ULL) break;
         i += 8;
     }
+    const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     while (i < s.size()) {
+        // The common cases in line: ASCII, and a character of the basic plane outside the
+        // ranges with a narrower second byte (E0, ED) in three bytes, as Chinese text is.
+        if (p[i] < 0x80) {
+            ++i;
+            continue;
+        }
+        if (p[i] >= 0xE1 && p[i] != 0xED && p[i] <= 0xEF && i + 2 < s.size() && (p[i + 1] & 0xC0) == 0x80 &&
+            (p[i + 2] & 0xC0) == 0x80) {
+            i += 3;
+            continue;
+        }
         const size_t n = utf8SequenceAt(s, i);
         if (n == 0) return false;
         i += n;

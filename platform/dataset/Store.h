@@ -24,7 +24,40 @@ constexpr uint32_t kNullId = 0xFFFFFFFFu;
 class StringPool {
 public:
     StringPool();
-    uint32_t intern(std::string_view s);
+    uint32_t intern(std::string_view s) { return intern(s, hash(s)); }
+    // The same with the text's hash already taken (hash(s)).
+    uint32_t intern(std::string_view s, uint64_t h);
+    static uint64_t hash(std::string_view s);
+    // Starts loading the table slot of a hash into the cache: a load takes the hashes of a whole
+    // row first, so that the misses of its columns overlap instead of following one another.
+    void prefetch(uint64_t h) const
+    {
+        if (!m_table.empty()) __builtin_prefetch(m_table.data() + (uint32_t(h >> 32) & m_mask));
+    }
+    // The next steps once the slot is at hand: the offsets of the text a hit would compare, then
+    // its bytes. Each returns the candidate's id (kNullId: none, nothing to fetch).
+    uint32_t prefetchOffsets(uint64_t h) const
+    {
+        if (m_table.empty()) return 0xFFFFFFFFu;
+        // The probe's first slots (at three quarters full most hits are within a few).
+        uint32_t slot = uint32_t(h >> 32) & m_mask;
+        for (int k = 0; k < 6; ++k, slot = (slot + 1) & m_mask) {
+            const uint64_t e = m_table[slot];
+            if (!e) break;
+            if ((e >> 32) == (h >> 32)) {
+                const uint32_t id = uint32_t(e) - 1;
+                __builtin_prefetch(m_starts.data() + id);
+                return id;
+            }
+        }
+        return 0xFFFFFFFFu;
+    }
+    void prefetchBytes(uint32_t id) const
+    {
+        if (id >= size()) return;
+        __builtin_prefetch(m_bytes.data() + m_starts[id]);
+        __builtin_prefetch(m_bytes.data() + m_starts[id + 1] - 1);
+    }
     std::string_view get(uint32_t id) const
     {
         return std::string_view(m_bytes.data() + m_starts[id], m_starts[id + 1] - m_starts[id]);
@@ -41,7 +74,6 @@ public:
 
 private:
     void grow(size_t atLeast = 0);
-    static uint64_t hash(std::string_view s);
     std::vector<char> m_bytes;
     std::vector<uint32_t> m_starts; // entry i is [m_starts[i], m_starts[i+1])
     // slot -> (high 32 bits of the hash << 32) | (id + 1), 0 empty: a probe compares the hash

@@ -434,6 +434,53 @@ namespace {
 
 // The text pool behind string fields: one id per distinct text, whatever its length, also
 // texts that differ in one middle byte or only in length.
+// A load reads the texts of several rows ahead before it stores them: every row count around
+// that distance keeps every value in its row, with nulls, repaired bytes, repeated texts and a
+// column that turns from numbers into text half-way.
+TEST_F(DataSetTest, LoadsOfEveryLengthKeepEachValueInItsRow)
+{
+    db->executeScript(QStringLiteral("create table L (N int, A text, B text, M);"));
+    for (int rows = 0; rows <= 9; ++rows) {
+        db->executeScript(QStringLiteral("delete from L;"));
+        QStringList wantA, wantB, wantM;
+        for (int r = 0; r < rows; ++r) {
+            // A repeats every third row; B is null on even rows and cut UTF-8 on every fifth;
+            // M holds integers until row 4, then texts.
+            const QString a = QStringLiteral("甲%1").arg(r % 3);
+            const QString b = r % 2 == 0 ? QStringLiteral("null")
+                              : r % 5 == 0 ? QStringLiteral("cast(X'41E4B8' as text)")
+                                           : QStringLiteral("'乙%1'").arg(r);
+            const QString m = r < 4 ? QString::number(r * 10) : QStringLiteral("'m%1'").arg(r);
+            db->executeScript(QStringLiteral("insert into L values (%1, '%2', %3, %4);").arg(r).arg(a, b, m));
+            wantA << a;
+            wantB << (r % 2 == 0 ? QString() : r % 5 == 0 ? QStringLiteral("A\uFFFD\uFFFD") : QStringLiteral("乙%1").arg(r));
+            wantM << (r < 4 ? QString::number(r * 10) : QStringLiteral("m%1").arg(r));
+        }
+        TClientDataSet defined;
+        defined.addField(QStringLiteral("A"), ftString, 10);
+        defined.addField(QStringLiteral("B"), ftString, 10);
+        defined.addField(QStringLiteral("M"), ftString, 10);
+        TClientDataSet dynamic;
+        for (TClientDataSet* ds : {&defined, &dynamic}) {
+            load(*ds, QStringLiteral("select A, B, M from L order by N"));
+            ASSERT_EQ(ds->RecordCount(), rows);
+            EXPECT_EQ(column(*ds, QStringLiteral("A")), wantA) << rows;
+            EXPECT_EQ(column(*ds, QStringLiteral("M")), wantM) << rows;
+            QStringList gotB;
+            ds->First();
+            for (int r = 0; r < rows; ++r, ds->Next()) {
+                TField* f = ds->FieldByName(QStringLiteral("B"));
+                EXPECT_EQ(f->IsNull(), r % 2 == 0) << rows << " " << r;
+                gotB << f->AsString();
+            }
+            EXPECT_EQ(gotB, wantB) << rows;
+        }
+        if (rows > 0) { // without a value the column stays text
+            EXPECT_EQ(dynamic.FieldByName(QStringLiteral("M"))->DataType(), rows > 4 ? ftString : ftInteger);
+        }
+    }
+}
+
 TEST(TextPool, OneIdPerDistinctText)
 {
     dsimpl::StringPool pool;
