@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -254,14 +255,79 @@ struct Like : Node {
     }
 };
 
+// A LIKE whose pattern is plain text with % only at its ends ('%好%', 'ab%', '%ab', 'ab'): on
+// valid UTF-8 it matches exactly where the pattern's bytes occur at that place (a character's
+// first byte is never inside another character), so the whole dictionary is decided by one
+// search over its bytes instead of a match per text.
+struct TextScan {
+    enum Where : uint8_t { Contains, Prefix, Suffix, Whole } where = Contains;
+    std::string text;
+    bool neg = false;
+
+    // Whether pattern (with escape character esc, 0 none) has this form; case-insensitive
+    // matching only when the text has no ASCII letter (it then compares bytes as they are).
+    static bool from(std::string_view pattern, bool ci, char esc, bool neg, TextScan& out)
+    {
+        const bool lead = !pattern.empty() && pattern.front() == '%';
+        if (lead) pattern.remove_prefix(1);
+        const bool trail = !pattern.empty() && pattern.back() == '%';
+        if (trail) pattern.remove_suffix(1);
+        for (const char c : pattern) {
+            if (c == '%' || c == '_' || (esc && c == esc)) return false;
+            if (ci && ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'))) return false;
+        }
+        if (!isValidUtf8(pattern)) return false;
+        out.where = lead && trail ? Contains : lead ? Suffix : trail ? Prefix : Whole;
+        out.text = std::string(pattern);
+        out.neg = neg;
+        return true;
+    }
+    // The answer for every text of the pool, in cache[id].
+    void fill(const StringPool& pool, std::vector<int8_t>& cache) const
+    {
+        const uint32_t n = pool.size();
+        const std::string_view all = pool.arena();
+        const size_t len = text.size();
+        const auto end = [&](uint32_t id) { return size_t(id + 1 < n ? pool.offset(id + 1) : all.size()); };
+        if (where == Contains && len > 0) {
+            cache.assign(n, int8_t(neg));
+            size_t from = 0;
+            uint32_t id = 0;
+            while (id < n) {
+                const void* hit = memmem(all.data() + from, all.size() - from, text.data(), len);
+                if (!hit) break;
+                const size_t at = size_t(static_cast<const char*>(hit) - all.data());
+                while (end(id) <= at) ++id; // the text the hit starts in
+                if (at + len <= end(id)) cache[id] = int8_t(!neg);
+                from = end(id++); // a hit reaching into the next text: search again from its start
+            }
+            return;
+        }
+        cache.resize(n);
+        for (uint32_t id = 0; id < n; ++id) {
+            const std::string_view t = all.substr(pool.offset(id), end(id) - pool.offset(id));
+            bool m = false;
+            switch (where) {
+            case Contains: m = true; break; // an empty text is in every text
+            case Prefix: m = t.substr(0, len) == text; break;
+            case Suffix: m = t.size() >= len && t.substr(t.size() - len) == text; break;
+            case Whole: m = t == text; break;
+            }
+            cache[id] = int8_t(m != neg);
+        }
+    }
+};
+
 // A predicate over one string field that does not depend on anything else: decided once per
 // distinct text and then looked up by the row's text id.
 struct StringFieldPred : Node {
     NodeP inner;
     int col;
+    std::unique_ptr<TextScan> scan; // decides every text at the first test, when set
     mutable std::vector<int8_t> cache; // per text id: -1 unknown, 0, 1
     mutable int8_t nullResult = -1;
-    StringFieldPred(NodeP n, int c) : inner(std::move(n)), col(c) {}
+    mutable bool scanned = false;
+    StringFieldPred(NodeP n, int c, std::unique_ptr<TextScan> s = {}) : inner(std::move(n)), col(c), scan(std::move(s)) {}
     bool isBoolean() const override { return true; }
     Val eval(const Store& st, int row) const override { return Val::boolean(test(st, row)); }
     bool test(const Store& st, int row) const override
@@ -271,6 +337,11 @@ struct StringFieldPred : Node {
         if (id == kNullId) {
             if (nullResult < 0) nullResult = inner->test(st, row) ? 1 : 0;
             return nullResult == 1;
+        }
+        if (scan && !scanned) {
+            // Texts stored later (an edit) are matched one by one as they come.
+            scan->fill(c.pool, cache);
+            scanned = true;
         }
         if (id >= cache.size()) cache.resize(std::max<size_t>(c.pool.size(), id + 1), -1);
         int8_t& r = cache[id];
@@ -580,8 +651,13 @@ private:
             }
             const int col = l->stringColumn();
             const bool constRight = r->literal() != nullptr;
+            std::unique_ptr<TextScan> scan;
+            if (col >= 0 && constRight && r->literal()->t == Val::Str) {
+                scan = std::make_unique<TextScan>();
+                if (!TextScan::from(r->literal()->sv(), m_ci, escape, neg, *scan)) scan.reset();
+            }
             NodeP like = std::make_unique<Like>(std::move(l), std::move(r), neg, m_ci, escape);
-            if (col >= 0 && constRight) return optimise(std::move(like), col);
+            if (col >= 0 && constRight) return std::make_unique<StringFieldPred>(std::move(like), col, std::move(scan));
             return like;
         }
         if (isKeyword("IN")) {

@@ -63,6 +63,10 @@ public:
         return std::string_view(m_bytes.data() + m_starts[id], m_starts[id + 1] - m_starts[id]);
     }
     uint32_t size() const { return uint32_t(m_starts.size() - 1); }
+    // Every text one after another, and where text id starts in them: a search for bytes runs
+    // over the whole dictionary at once.
+    std::string_view arena() const { return std::string_view(m_bytes.data(), m_bytes.size()); }
+    uint32_t offset(uint32_t id) const { return m_starts[id]; }
     size_t byteSize() const { return m_bytes.size(); }
     size_t memoryBytes() const;
     // Trims the arena and drops the lookup table (rebuilt by the next intern): a loaded column

@@ -3,6 +3,7 @@
 #include "platform/dataset/ClientDataSet.h"
 #include "platform/dataset/DataSetProvider.h"
 #include "platform/dataset/DataSource.h"
+#include "platform/dataset/FilterExpr.h"
 #include "platform/db/Db.h"
 #include "tests/support/TestSupport.h"
 
@@ -168,6 +169,68 @@ TEST(DataSetViews, PostedRecordsTakeTheirPlaceInIndexAndFilter)
     EXPECT_TRUE(t.Eof());
     EXPECT_EQ(t.MoveBy(-10), -3);
     EXPECT_TRUE(t.Bof());
+}
+
+// Plain patterns ('%x%', 'x%', '%x', 'x') are decided for all texts at once; they must answer as
+// the general matcher does, also for a match that only a run across two stored texts would give,
+// and for texts stored after the filter was first applied.
+TEST(DataSetViews, PlainLikePatternsAnswerAsTheGeneralMatcherAlsoAfterEdits)
+{
+    TClientDataSet ds;
+    ds.addField(QStringLiteral("Code"), ftString, 20);
+    ds.addField(QStringLiteral("Qty"), ftInteger);
+    ds.CreateDataSet();
+    const QStringList texts = {u"很好"_s, u"好的"_s, u"xa"_s, u"by"_s, u"好"_s, u"不好意思"_s, u"ab"_s, u"AB"_s,
+                               QString(),  u"好好"_s, u"女子"_s, u"a好"_s, u"好a"_s, u"x好y"_s, u"cab"_s, u"好"_s,
+                               u"100%"_s, u"a_b"_s};
+    QList<QPair<QString, int>> rows;
+    for (int i = 0; i < texts.size(); ++i) rows.append({texts[i], i});
+    fill(ds, rows);
+    ds.Append(); // a null text
+    ds.FieldByName(QStringLiteral("Qty"))->setAsInteger(99);
+    ds.Post();
+    const auto expected = [&](const QString& pattern, bool ci, bool neg) {
+        QStringList out;
+        const QByteArray p = pattern.toUtf8();
+        for (const QString& t : texts) {
+            const QByteArray b = t.toUtf8();
+            if (dsimpl::likeMatch(std::string_view(b.constData(), size_t(b.size())),
+                                  std::string_view(p.constData(), size_t(p.size())), ci) != neg)
+                out << t;
+        }
+        return out;
+    };
+    const QStringList patterns = {u"%好%"_s, u"好%"_s, u"%好"_s, u"好"_s, u"%好好%"_s, u"%ab%"_s, u"ab%"_s,
+                                  u"%b"_s,   u"%%"_s, u"%"_s,  u""_s,   u"%a好%"_s, u"%AB%"_s, u"%0\%"_s};
+    for (const bool ci : {false, true}) {
+        ds.setFiltered(false);
+        ds.setFilterOptions(ci ? foCaseInsensitive : 0);
+        for (const QString& p : patterns) {
+            for (const bool neg : {false, true}) {
+                ds.setFiltered(false);
+                ds.setFilter(QStringLiteral("Code %1like '%2'").arg(neg ? u"not "_s : QString(), p));
+                ds.setFiltered(true);
+                EXPECT_EQ(codes(ds), expected(p, ci, neg)) << p.toStdString() << " ci " << ci << " not " << neg;
+            }
+        }
+    }
+    // Under the filter, a record edited to a new text and records appended with new and known
+    // texts are decided by their own texts.
+    ds.setFilterOptions(0);
+    ds.setFiltered(false);
+    ds.setFilter(QStringLiteral("Code like '%好%'"));
+    ds.setFiltered(true);
+    ASSERT_EQ(codes(ds).first(), QStringLiteral("很好"));
+    ds.First();
+    ds.FieldByName(QStringLiteral("Code"))->setAsString(QStringLiteral("很坏"));
+    ds.Post();
+    ds.First(); // 好的, now the first shown, to another text stored before that matches
+    ASSERT_EQ(ds.FieldByName(QStringLiteral("Code"))->AsString(), QStringLiteral("好的"));
+    ds.FieldByName(QStringLiteral("Code"))->setAsString(QStringLiteral("x好y"));
+    ds.Post();
+    fill(ds, {{u"真好呀"_s, 100}, {u"cab"_s, 101}, {u"很坏"_s, 102}, {u"好了"_s, 103}});
+    EXPECT_EQ(codes(ds), (QStringList{u"x好y"_s, u"好"_s, u"不好意思"_s, u"好好"_s, u"a好"_s, u"好a"_s, u"x好y"_s,
+                                      u"好"_s, u"真好呀"_s, u"好了"_s}));
 }
 
 TEST(DataSetViews, FilterLanguageDetails)
