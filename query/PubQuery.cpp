@@ -47,7 +47,7 @@ const QStringList& joins()
 namespace {
 
 // Lines of the saved condition name (defined with the other saved-condition helpers below).
-int countSaved(const QString& qryType, const QString& name);
+int countSaved(const QString& qryType, const QString& name, bool locked = false);
 
 TADOConnection* conn() { return GetSharedConnection(); }
 
@@ -606,10 +606,11 @@ QString QryLockHint(TADOConnection* c)
 
 namespace {
 
-int countSaved(const QString& qryType, const QString& name)
+// Lines saved under the name; locked takes the server's range lock (inside a transaction).
+int countSaved(const QString& qryType, const QString& name, bool locked)
 {
     TQorAdoQry q(conn());
-    q.SQL << QStringLiteral("select SerialNo from tXtQrySave")
+    q.SQL << QStringLiteral("select SerialNo from tXtQrySave") + (locked ? QryLockHint(conn()) : QString())
           << QStringLiteral("where QryType=:QryType and QryName=:QryName");
     q.Parameters.ParamByName(QStringLiteral("QryType")).Value = qryType;
     q.Parameters.ParamByName(QStringLiteral("QryName")).Value = name;
@@ -628,6 +629,9 @@ void insertRemembered(const QString& qryType, const QString& name, const QString
 {
     TADOConnection* c = conn();
     DbTransaction t(c);
+    // Another station may have remembered the same condition since the caller looked: one name,
+    // one condition.
+    if (countSaved(qryType, name, true) > 0) return;
     const int serial = GetMaxQrySerial(qryType) + 1;
     TQorAdoQry q(c);
     q.SQL << QStringLiteral("insert into tXtQrySave(QryType,SerialNo,OrderNo,")

@@ -1,15 +1,25 @@
 // Two stations at once on one embedded database: two processes register trials through the
-// entry form and edit and delete them for a while. No row is lost, every duplicate is refused
-// with the form's message, no "database is locked" reaches a user, and the rows at the end are
-// the rows at the start plus the stored trials minus the deleted ones.
+// entry form and edit and delete them, and save, save as, overwrite and delete named query
+// conditions through the query dialog and remember conditions of the condition frame, for a
+// while. No row is lost, every duplicate is refused with the form's message, no "database is
+// locked" reaches a user, and the rows at the end are the rows at the start plus the stored
+// trials minus the deleted ones; every condition a station stored and kept is there whole, under
+// a name no other condition has.
 #include "host/include/PubProcDll.h"
+#include "platform/dataset/ClientDataSet.h"
 #include "platform/sys/Clock.h"
+#include "platform/ui/Guard.h"
+#include "query/PubQuery.h"
+#include "query/QryDialog.h"
+#include "query/UQryShow.h"
 #include "tests/support/TestSupport.h"
 #include "tryout/TryOutLr.h"
 #include "tryout/TryOutRefresh.h"
 
+#include <QComboBox>
 #include <QDeadlineTimer>
 #include <QLineEdit>
+#include <QListWidget>
 #include <QPointer>
 #include <QProcess>
 #include <QPushButton>
@@ -23,6 +33,9 @@ using namespace Qt::StringLiterals;
 namespace {
 
 const QString Duplicate = u"当前记录已存在。"_s;
+const QString AskName = u"请输入查询条件名称："_s;
+const QString DuplicateName = u"查询条件名称不允许重复！"_s;
+const QString AskDelete = u"确认要删除该查询条件吗？"_s;
 const QStringList Goods{u"10010001"_s, u"10010002"_s, u"10010003"_s, u"10020001"_s, u"10020002"_s};
 
 class FakeList : public QWidget, public TTryOutRefresh {
@@ -34,6 +47,137 @@ int trialCount(TADOConnection& c)
 {
     return queryRows(c, u"select count(*) from TryOutBK"_s).value(0).toInt();
 }
+
+// A station's named query conditions, saved through the query dialog as its user saves them.
+// Names come from a small pool both stations draw from; a station deletes, overwrites and saves
+// as only the conditions it stored itself, so that what it counts is what happened.
+class ConditionWork {
+public:
+    ConditionWork(ScriptedPrompter& prompts, QRandomGenerator& rnd) : m_prompts(prompts), m_rnd(rnd) {}
+    int stored = 0, refused = 0, deleted = 0, overwritten = 0, remembered = 0, other = 0;
+    QStringList owned, otherTexts;
+
+    void step(int op)
+    {
+        if (op == 0 || owned.isEmpty()) return saveNew(false);
+        if (op == 1) return saveNew(true);
+        if (op == 2) return overwrite();
+        if (op == 3) return remove();
+        remember();
+    }
+
+private:
+    QString poolName() { return u"共用条件%1"_s.arg(m_rnd.bounded(8)); }
+    QString ownedName() { return owned[m_rnd.bounded(owned.size())]; }
+
+    // The dialog as the register list opens it, with one line.
+    TfrmQry* open()
+    {
+        auto* d = TfrmBase::create<TfrmQry>(nullptr);
+        CurQryType = u"TryOut"_s;
+        d->QryType = u"TryOut"_s;
+        if (!guard([&] { LoadQryFields(u"TryOut"_s, d->Catalog); })) {
+            delete d;
+            return nullptr;
+        }
+        d->show();
+        addLine(d);
+        return d;
+    }
+    void addLine(TfrmQry* d)
+    {
+        d->lstQuery->setCurrentItem(d->lstQuery->findItems(u"试用品名称"_s, Qt::MatchExactly).value(0));
+        d->btnAdd->click();
+        TClientDataSet* t = d->qryTemp;
+        t->Last();
+        t->Edit();
+        t->FieldByName(u"FldValue"_s)->setAsString(u"霜%1"_s.arg(m_rnd.bounded(100)));
+        t->Post();
+    }
+    bool choose(TfrmQry* d, const QString& name)
+    {
+        for (int i = 0; i < d->cmbQrySave->count(); ++i) {
+            const QString item = d->cmbQrySave->itemText(i);
+            if (item.mid(item.indexOf(u'_') + 1) != name) continue;
+            d->cmbQrySave->setCurrentIndex(i);
+            Q_EMIT d->cmbQrySave->activated(i);
+            return true;
+        }
+        return false;
+    }
+    void unexpected(const QString& what)
+    {
+        ++other;
+        otherTexts << what + u": "_s + m_prompts.texts().join(u" / "_s);
+    }
+
+    void saveNew(bool saveAs)
+    {
+        std::unique_ptr<TfrmQry> d(open());
+        if (!d) return unexpected(u"open"_s);
+        const QString name = poolName();
+        m_prompts.calls.clear();
+        if (saveAs && !choose(d.get(), ownedName())) return unexpected(u"own condition missing"_s);
+        m_prompts.pushText(name);
+        (saveAs ? d->btnSaveAs : d->btnSave)->click();
+        const QStringList said = m_prompts.texts();
+        if (said == QStringList{AskName} && d->CurQryName == name) {
+            ++stored;
+            owned << name;
+        } else if (said == QStringList{AskName, DuplicateName}) {
+            ++refused;
+        } else {
+            unexpected(saveAs ? u"save as"_s : u"save"_s);
+        }
+    }
+    void overwrite()
+    {
+        std::unique_ptr<TfrmQry> d(open());
+        if (!d) return unexpected(u"open"_s);
+        m_prompts.calls.clear();
+        if (!choose(d.get(), ownedName())) return unexpected(u"own condition missing"_s);
+        addLine(d.get());
+        d->btnSave->click();
+        if (m_prompts.calls.empty()) ++overwritten;
+        else unexpected(u"save over"_s);
+    }
+    void remove()
+    {
+        std::unique_ptr<TfrmQry> d(open());
+        if (!d) return unexpected(u"open"_s);
+        const QString name = ownedName();
+        m_prompts.calls.clear();
+        if (!choose(d.get(), name)) return unexpected(u"own condition missing"_s);
+        m_prompts.pushButton(MsgResult::Yes);
+        d->btnDelete->click();
+        if (m_prompts.texts() == QStringList{AskDelete}) {
+            ++deleted;
+            owned.removeOne(name);
+        } else {
+            unexpected(u"delete"_s);
+        }
+    }
+    // A refresh through the condition frame remembers its condition (both stations the same ones).
+    void remember()
+    {
+        QWidget window;
+        auto* frame = new TframeQryShow(&window);
+        frame->SetQryType(u"TryOut"_s);
+        m_prompts.calls.clear();
+        frame->LoadQryItems();
+        frame->cmbItem->setEditText(u"试用品名称"_s);
+        static const QStringList ops{u"="_s, u"含有"_s, u"左边含有"_s};
+        frame->cmbOperator->setCurrentIndex(frame->cmbOperator->findText(ops[m_rnd.bounded(ops.size())]));
+        frame->cmbValue->setEditText(u"乳%1"_s.arg(m_rnd.bounded(10)));
+        QString where, desc;
+        guard([&] { frame->GetQryCondition(where, desc); });
+        if (m_prompts.calls.empty() && !where.isEmpty()) ++remembered;
+        else unexpected(u"remember"_s);
+    }
+
+    ScriptedPrompter& m_prompts;
+    QRandomGenerator& m_rnd;
+};
 
 // One station's work; its tallies go to standard output as "key=value" lines.
 void runStation(const QString& path, int station, int seconds)
@@ -68,9 +212,14 @@ void runStation(const QString& path, int station, int seconds)
 
     int stored = 0, duplicates = 0, deleted = 0, edited = 0, other = 0;
     QStringList otherTexts;
+    ConditionWork conditions(prompts, rnd);
     const QDeadlineTimer deadline{std::chrono::seconds(seconds)};
     while (!deadline.hasExpired()) {
-        const int op = rnd.bounded(10);
+        const int op = rnd.bounded(15);
+        if (op >= 10) {
+            conditions.step(op - 10);
+            continue;
+        }
         if (op < 6) {
             at = QTime(11, 0, rnd.bounded(20));
             prompts.calls.clear();
@@ -107,7 +256,12 @@ void runStation(const QString& path, int station, int seconds)
     }
     delete form.data();
     std::printf("stored=%d\nduplicates=%d\ndeleted=%d\nedited=%d\nother=%d\n", stored, duplicates, deleted,
-                edited, other);
+                edited, other + conditions.other);
+    std::printf("conditionsStored=%d\nconditionsRefused=%d\nconditionsDeleted=%d\nconditionsOverwritten=%d\n"
+                "conditionsRemembered=%d\n", conditions.stored, conditions.refused, conditions.deleted,
+                conditions.overwritten, conditions.remembered);
+    for (const QString& n : std::as_const(conditions.owned)) std::printf("owned=%s\n", n.toUtf8().constData());
+    otherTexts << conditions.otherTexts;
     for (const QString& t : std::as_const(otherTexts)) std::printf("text=%s\n", t.toUtf8().constData());
     std::fflush(stdout);
     qorHostConnection() = nullptr;
@@ -147,6 +301,8 @@ TEST(TwoStations, RegisterEditAndDeleteAtOnce)
         stations[i].start(QCoreApplication::applicationFilePath(), {u"--gtest_filter=TwoStations.Station"_s});
     }
     int stored = 0, duplicates = 0, deleted = 0;
+    int condStored = 0, condRefused = 0, condDeleted = 0, condOverwritten = 0, condRemembered = 0;
+    QStringList owned;
     for (QProcess& p : stations) {
         ASSERT_TRUE(p.waitForFinished((seconds + 60) * 1000));
         EXPECT_EQ(p.exitCode(), 0) << p.readAllStandardError().toStdString();
@@ -159,6 +315,14 @@ TEST(TwoStations, RegisterEditAndDeleteAtOnce)
         EXPECT_GT(value(u"stored"_s), 0) << out.toStdString();
         EXPECT_EQ(value(u"other"_s), 0) << "a station saw another failure:\n" << out.toStdString();
         EXPECT_FALSE(out.contains(u"locked"_s)) << out.toStdString();
+        for (const QString& line : out.split(u'\n'))
+            if (line.startsWith(u"owned="_s)) owned << line.mid(6);
+        condStored += value(u"conditionsStored"_s);
+        condRefused += value(u"conditionsRefused"_s);
+        condDeleted += value(u"conditionsDeleted"_s);
+        condOverwritten += value(u"conditionsOverwritten"_s);
+        condRemembered += value(u"conditionsRemembered"_s);
+        EXPECT_GT(value(u"conditionsStored"_s), 0) << out.toStdString();
         stored += value(u"stored"_s);
         duplicates += value(u"duplicates"_s);
         deleted += value(u"deleted"_s);
@@ -166,8 +330,27 @@ TEST(TwoStations, RegisterEditAndDeleteAtOnce)
     std::printf("two stations, %d s: %d trials stored, %d duplicates refused, %d deleted\n", seconds, stored,
                 duplicates, deleted);
     EXPECT_GT(duplicates, 0) << "the stations never met on one trial";
+    std::printf("conditions: %d saved, %d duplicate names refused, %d deleted, %d overwritten, %d refreshes remembered\n",
+                condStored, condRefused, condDeleted, condOverwritten, condRemembered);
+    EXPECT_GT(condRefused, 0) << "the stations never met on one condition name";
+    EXPECT_GT(condRemembered, 0);
     auto db = TADOConnection::openSqlite(path);
     EXPECT_EQ(trialCount(*db), before + stored - deleted);
+
+    // One name, one condition; one number, one name; the lines of each numbered 1..n.
+    EXPECT_EQ(queryRows(*db, u"select QryName from tXtQrySave where QryType='TryOut' group by QryName"
+                             " having count(distinct SerialNo)>1"_s), QStringList()) << "two conditions under one name";
+    EXPECT_EQ(queryRows(*db, u"select SerialNo from tXtQrySave where QryType='TryOut' group by SerialNo"
+                             " having count(distinct QryName)>1"_s), QStringList()) << "two names under one number";
+    EXPECT_EQ(queryRows(*db, u"select SerialNo from tXtQrySave where QryType='TryOut' group by SerialNo"
+                             " having min(OrderNo)<>1 or max(OrderNo)<>count(*)"_s), QStringList()) << "lines missing";
+    // No condition lost: every one a station stored and kept is there, and nothing else of the pool.
+    for (const QString& name : std::as_const(owned))
+        EXPECT_EQ(queryRows(*db, u"select count(*) from tXtQrySave where QryType='TryOut' and QryName='%1' and OrderNo=1"_s.arg(name)),
+                  QStringList{u"1"_s}) << name.toStdString();
+    EXPECT_EQ(queryRows(*db, u"select count(distinct QryName) from tXtQrySave where QryName like '共用条件%'"_s),
+              QStringList{QString::number(condStored - condDeleted)});
+    EXPECT_EQ(owned.size(), condStored - condDeleted);
 }
 
 } // namespace
