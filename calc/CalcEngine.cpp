@@ -31,8 +31,13 @@ QString errorWithMessage(const QString& text, const QString& message)
     return text + QLatin1Char('\n') + message;
 }
 
-// One divisor at a time, left to right; the text after a divisor is guarded in turn.
-QString guardFrom(const QString& text, bool decimal)
+// Every guard writes its divisor twice, so each division nested in a divisor doubles the text:
+// beyond this size the guard gives up instead of building an exponentially long statement.
+constexpr qsizetype kMaxGuardedSize = 20000;
+
+// One divisor at a time, left to right; the text after a divisor is guarded in turn. Answers an
+// empty text with tooLong set when the result would pass kMaxGuardedSize.
+QString guardFrom(const QString& text, bool decimal, bool& tooLong)
 {
     QString out;
     qsizetype from = 0;
@@ -68,8 +73,13 @@ QString guardFrom(const QString& text, bool decimal)
         }
         // Divisions inside the divisor are guarded (and made decimal) in their turn: a/(b/c) with
         // c = 0 is a/b, and with b = 1, c = 2 it is 2, not a division by an integer 0.
-        const QString d = guardFrom(text.mid(slash + 1, end - slash - 1), decimal);
+        const QString d = guardFrom(text.mid(slash + 1, end - slash - 1), decimal, tooLong);
+        if (tooLong) return {};
         if (d.isEmpty()) break; // no operand to guard (the checker refuses such texts)
+        if (out.size() + 2 * d.size() + (text.size() - from) > kMaxGuardedSize) {
+            tooLong = true;
+            return {};
+        }
         out += QStringView(text).mid(from, slash + 1 - from);
         if (decimal)
             out += QLatin1String("Case(") + d + QLatin1String(") when 0 then 1.0 else 1.0*(") + d +
@@ -210,7 +220,8 @@ QString ExpressToCaption(const QString& text, const QStringList& names, const QS
 
 QString GuardDivisions(const QString& text, bool decimal)
 {
-    return guardFrom(text, decimal);
+    bool tooLong = false;
+    return guardFrom(text, decimal, tooLong);
 }
 
 QStringList ExpressionTokens(const QString& text)
@@ -285,6 +296,14 @@ QString ValidateCalcFieldDef(CalcFieldDef& def, const QStringList* fieldNames)
         } else if (!isIdentifier(t)) {
             return QStringLiteral("字段名称无效：") + t;
         }
+    }
+    // The statement writes each divisor twice; divisions nested deep in divisors would make it
+    // grow beyond what any server takes.
+    if (def.type != QLatin1Char('S')) {
+        QString bare = checked;
+        bare.remove(QLatin1Char('#'));
+        if (GuardDivisions(bare, def.type == QLatin1Char('F')).isEmpty())
+            return QStringLiteral("表达式中的除法嵌套过深");
     }
     def.express = checked;
     return {};

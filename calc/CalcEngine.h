@@ -71,7 +71,8 @@ QString ExpressToCaption(const QString& text, const QStringList& names, const QS
 
 // The division guard: every divisor D becomes "Case(D) when 0 then 1 else (D) end " (decimal:
 // "Case(D) when 0 then 1.0 else 1.0*(D) end ", so that the division is not truncated), so a
-// divisor of 0 yields the dividend.
+// divisor of 0 yields the dividend. Empty when divisions nested in divisors would make the text
+// longer than a statement may reasonably be (each level doubles it).
 QString GuardDivisions(const QString& text, bool decimal);
 
 // The tokens between operators and parentheses, in order, empty ones left out.

@@ -632,6 +632,17 @@ void TfrmSetCalcFld::Save()
         FocusControl(MmExpress);
         return;
     }
+    // Each divisor is written twice by the division guard: deeply nested divisions would give a
+    // statement of gigabytes when the list opens.
+    if (typeIndex() != 0 && !m_stored.isEmpty()) {
+        QString bare = m_stored;
+        bare.remove(QLatin1Char('#'));
+        if (GuardDivisions(bare, typeIndex() == 2).isEmpty()) {
+            ShowWarningMsg(QStringLiteral("表达式中的除法嵌套过深，不能保存！"));
+            FocusControl(MmExpress);
+            return;
+        }
+    }
     saveToDatabase();
 }
 

@@ -190,6 +190,33 @@ TEST(CalcFieldSql, DefinitionsThatAreNotExpressionsAreLeftOut)
               QStringLiteral(" ,cast((a) as bigint) as R_Ok"));
 }
 
+// Each guard writes its divisor twice: divisions nested in divisors double the statement per
+// level, so a short text could ask for gigabytes.
+TEST(CalcDivisionGuard, DeeplyNestedDivisorsAreRefusedNotExpanded)
+{
+    const auto nested = [](int levels) {
+        QString t = QStringLiteral("a");
+        for (int i = 0; i < levels; ++i) t = QStringLiteral("a/(") + t + QLatin1Char(')');
+        return t;
+    };
+    // A few levels are an ordinary expression and are guarded in full.
+    CalcFieldDef ok{QLatin1Char('F'), QStringLiteral("R"), nested(5)};
+    EXPECT_EQ(ValidateCalcFieldDef(ok, nullptr), QString());
+    EXPECT_EQ(GuardDivisions(nested(5), true).count(QStringLiteral("Case(")), 31);
+
+    for (const QChar type : {QLatin1Char('F'), QLatin1Char('I')}) {
+        CalcFieldDef deep{type, QStringLiteral("R"), nested(40)};
+        EXPECT_EQ(ValidateCalcFieldDef(deep, nullptr), QStringLiteral("表达式中的除法嵌套过深"));
+        EXPECT_EQ(GetCalcFieldSql(QStringList{QString(type) + QStringLiteral("R@") + nested(40)},
+                                  Dialect::SQLite),
+                  QString());
+    }
+    EXPECT_EQ(GuardDivisions(nested(200), false), QString());
+    // A text column divides nothing.
+    CalcFieldDef text{QLatin1Char('S'), QStringLiteral("R"), nested(40)};
+    EXPECT_EQ(ValidateCalcFieldDef(text, nullptr), QString());
+}
+
 TEST(CalcValidateDefinition, FieldNamesConstantsAndTrimming)
 {
     const QStringList fields{QStringLiteral("Price"), QStringLiteral("LyCount")};

@@ -448,6 +448,24 @@ TEST_F(CalcEditor, LongExpressionsAndFailedSaves)
               QStringList{QStringLiteral("Long\tOrgCode")});
 }
 
+TEST_F(CalcEditor, DeeplyNestedDivisionsAreNotSaved)
+{
+    open();
+    attributes(QStringLiteral("Deep"), u8("深"), 2);
+    // A/(A/(A/( ... A))): 97 bytes, within the column, but 2^24 guards when the list opens.
+    for (int i = 0; i < 24; ++i) {
+        field("甲");
+        op("/");
+        op("(");
+    }
+    field("甲");
+    for (int i = 0; i < 24; ++i) op(")");
+    ASSERT_EQ(f->CommittedStored().count(QLatin1Char('/')), 24);
+    f->btnOk->click();
+    EXPECT_EQ(lastText(), u8("表达式中的除法嵌套过深，不能保存！"));
+    EXPECT_TRUE(queryRows(*db, kRows).isEmpty());
+}
+
 TEST_F(CalcEditor, TypeChangeRestartsTheExpression)
 {
     open();
