@@ -700,12 +700,13 @@ double procKb(const char* file, const char* key, bool sumPrivate = false)
 // resident size after the first load, and the private memory after five reloads against one.
 void BM_ReloadMemory(benchmark::State& state)
 {
-    double peakRatio = 0, privateRatio = 0, rssMiB = 0;
+    double peakRatio = 0, privateRatio = 0, rssMiB = 0, storeMiB = 0, anonMiB = 0, fileMiB = 0;
     for (auto _ : state) {
         Loaded l;
         l.head.Open();
         l.grid.clickTitle(l.column("Remark"));
         const double rss = procKb("/proc/self/status", "VmRSS:");
+        fileMiB = procKb("/proc/self/status", "RssFile:") / 1024;
         // Reset the peak to the current size, then reload.
         if (FILE* f = std::fopen("/proc/self/clear_refs", "w")) {
             std::fputs("5", f);
@@ -719,11 +720,16 @@ void BM_ReloadMemory(benchmark::State& state)
         peakRatio = peak / rss;
         privateRatio = private5 / private1;
         rssMiB = rss / 1024;
+        storeMiB = double(l.head.store()->memoryBytes()) / (1024.0 * 1024.0);
+        anonMiB = procKb("/proc/self/status", "RssAnon:") / 1024;
         if (size_t(l.head.RecordCount()) != bareRemarks().size()) state.SkipWithError("rows lost in a reload");
     }
     state.counters["peak_ratio"] = peakRatio;
     state.counters["private_ratio"] = privateRatio;
     state.counters["rss_MiB"] = rssMiB;
+    state.counters["anon_MiB"] = anonMiB; // after the five reloads
+    state.counters["store_MiB"] = storeMiB;
+    state.counters["file_MiB"] = fileMiB; // mapped files (the database) in rss_MiB
 }
 
 // Run alone (--benchmark_filter=BM_ExportRows/N): the register list written to a workbook (0),

@@ -70,7 +70,7 @@ int parseBool(std::string_view s) // 1 true, 0 false, -1 not a Boolean
 void storeVariant(Column& c, size_t r, const QVariant& v, const QString& fieldName)
 {
     switch (c.kind) {
-    case Kind::Str: c.ids[r] = c.pool.intern(variantText(v)); break;
+    case Kind::Str: c.ids[r] = c.pool->intern(variantText(v)); break;
     case Kind::Int: {
         int64_t x;
         if (isNumberVariant(v)) {
@@ -152,7 +152,7 @@ void ensureRanks(Column& c, bool caseIns)
 {
     if (c.rankVersion == c.version && (c.kind != Kind::Str || c.rankCaseIns == caseIns)) return;
     if (c.kind == Kind::Str) {
-        c.rankCount = rankTexts(c.pool, caseIns, c.ranks);
+        c.rankCount = rankTexts(*c.pool, caseIns, c.ranks);
     } else if (c.kind == Kind::Bool) {
         const size_t n = c.flags.size();
         c.ranks.resize(n);
@@ -537,12 +537,12 @@ private:
     {
         for (size_t ti = 0; ti < r.entries.size(); ++ti)
             if (r.entries[ti].state == Entry::Text)
-                r.entries[ti].candidate = m_reads[ti].col->pool.prefetchOffsets(r.entries[ti].hash);
+                r.entries[ti].candidate = m_reads[ti].col->pool->prefetchOffsets(r.entries[ti].hash);
     }
     void prefetchBytes(const Row& r)
     {
         for (size_t ti = 0; ti < r.entries.size(); ++ti)
-            if (r.entries[ti].state == Entry::Text) m_reads[ti].col->pool.prefetchBytes(r.entries[ti].candidate);
+            if (r.entries[ti].state == Entry::Text) m_reads[ti].col->pool->prefetchBytes(r.entries[ti].candidate);
     }
     void commit(const Row& r)
     {
@@ -551,7 +551,7 @@ private:
             if (e.state == Entry::Skip) continue;
             Column& c = *m_reads[ti].col;
             if (e.state == Entry::Null) c.appendNull();
-            else c.ids.push_back(c.pool.intern(std::string_view(r.bytes).substr(e.offset, e.length), e.hash));
+            else c.ids.push_back(c.pool->intern(std::string_view(r.bytes).substr(e.offset, e.length), e.hash));
         }
     }
     const std::vector<LoadPlan::Read>& m_reads;
@@ -579,7 +579,7 @@ size_t readRows(DbCursor& cur, LoadPlan& plan)
                 // Text needs no type test: only a null comes without bytes.
                 const std::string_view sv = cur.utf8(i);
                 if (!sv.data() && cur.type(i) == DbType::Null) texts.null(ti);
-                else texts.text(ti, sv, c.pool);
+                else texts.text(ti, sv, *c.pool);
                 continue;
             }
             const DbType t = cur.type(i);
@@ -677,11 +677,28 @@ void TClientDataSet::loadFromCursor(DbCursor& cur)
 {
     if (m_state == dsEdit || m_state == dsInsert) Cancel();
     LoadPlan plan = planLoad(cur, m_fields);
-    reserveLike(*plan.store, m_store.get());
-    const size_t rows = readRows(cur, plan);
-    finishColumns(*plan.store, rows, plan.unmapped);
-    if (plan.dynamic) replaceDynamicFields(*plan.store, plan.names);
-    calculateRows(plan.store);
+    // Dynamic fields take their sizes from the texts of their dictionaries: those start empty.
+    if (!plan.dynamic && m_store) {
+        reserveLike(*plan.store, m_store.get());
+        // The old rows' sort keys are rebuilt when needed: their room goes to the new rows.
+        for (Column& c : m_store->cols) {
+            std::vector<uint32_t>().swap(c.ranks);
+            c.rankVersion = ~0ull;
+        }
+    }
+    try {
+        const size_t rows = readRows(cur, plan);
+        finishColumns(*plan.store, rows, plan.unmapped);
+        compactSharedTexts(*plan.store);
+        if (plan.dynamic) replaceDynamicFields(*plan.store, plan.names);
+        calculateRows(plan.store);
+    } catch (...) {
+        // The old rows stay; the lookup tables the load built in their dictionaries go.
+        if (m_store)
+            for (Column& c : m_store->cols)
+                if (c.kind == Kind::Str) c.pool->dropTable();
+        throw;
+    }
     applyStore(std::move(plan.store));
 }
 
@@ -706,7 +723,7 @@ void TClientDataSet::replaceDynamicFields(const Store& st, const QStringList& na
         f->setObjectName(objectName() + nm);
         if (ft == ftString) {
             size_t maxLen = 0;
-            for (uint32_t id = 0; id < c.pool.size(); ++id) maxLen = std::max(maxLen, c.pool.get(id).size());
+            for (uint32_t id = 0; id < c.pool->size(); ++id) maxLen = std::max(maxLen, c.pool->get(id).size());
             f->m_size = int(std::max<size_t>(1, maxLen));
         }
         f->m_ds = this;
@@ -997,7 +1014,7 @@ bool TClientDataSet::Locate(const QString& keyFields, const QVariant& values, TL
             m.isNullKey = true;
         } else if (m.kind == Kind::Str) {
             m.text = variantText(k);
-            m.cache.assign(m.col->pool.size(), -1);
+            m.cache.assign(m.col->pool->size(), -1);
         } else if (m.kind == Kind::Bool) {
             if (k.typeId() == QMetaType::Bool) m.boolean = k.toBool();
             else {
@@ -1034,7 +1051,7 @@ bool TClientDataSet::Locate(const QString& keyFields, const QVariant& values, TL
                 else {
                     if (id >= m.cache.size()) m.cache.resize(size_t(id) + 1, -1);
                     int8_t& e = m.cache[id];
-                    if (e < 0) e = textMatches(m, c.pool.get(id)) ? 1 : 0;
+                    if (e < 0) e = textMatches(m, c.pool->get(id)) ? 1 : 0;
                     ok = e == 1;
                 }
             } else if (c.isNull(r)) {
@@ -1335,7 +1352,7 @@ void TClientDataSet::writeUtf8(TField* f, std::string_view s)
     const int row = m_state == dsCalcFields ? m_accessRow : m_editRow;
     Column& c = m_store->cols[size_t(f->m_col)];
     if (c.kind == Kind::Str) {
-        c.ids[size_t(row)] = c.pool.intern(s);
+        c.ids[size_t(row)] = c.pool->intern(s);
         ++c.version;
     } else {
         storeVariant(c, size_t(row), QVariant(QString::fromUtf8(s.data(), qsizetype(s.size()))), f->FieldName());
@@ -1417,7 +1434,7 @@ double TClientDataSet::sumInView(const TField* f, int* count) const
             double d;
             for (int r : m_view) {
                 const uint32_t id = c.ids[size_t(r)];
-                if (id != kNullId && parseDouble(c.pool.get(id), d)) {
+                if (id != kNullId && parseDouble(c.pool->get(id), d)) {
                     sum += d;
                     ++n;
                 }

@@ -340,10 +340,10 @@ struct StringFieldPred : Node {
         }
         if (scan && !scanned) {
             // Texts stored later (an edit) are matched one by one as they come.
-            scan->fill(c.pool, cache);
+            scan->fill(*c.pool, cache);
             scanned = true;
         }
-        if (id >= cache.size()) cache.resize(std::max<size_t>(c.pool.size(), id + 1), -1);
+        if (id >= cache.size()) cache.resize(std::max<size_t>(c.pool->size(), id + 1), -1);
         int8_t& r = cache[id];
         if (r < 0) r = inner->test(st, row) ? 1 : 0;
         return r == 1;

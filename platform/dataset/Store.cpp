@@ -111,12 +111,6 @@ void StringPool::grow(size_t atLeast)
     }
 }
 
-void StringPool::reserve(size_t texts, size_t bytes)
-{
-    m_bytes.reserve(bytes);
-    m_starts.reserve(texts + 1);
-    if (texts * 4 > m_table.size() * 3) grow(texts);
-}
 
 uint32_t StringPool::intern(std::string_view s, uint64_t h)
 {
@@ -157,6 +151,10 @@ uint32_t StringPool::intern(std::string_view s, uint64_t h)
     if (m_bytes.size() + n > 0xFFFFFFF0u)
         throw DatasetError(QStringLiteral("数据量过大：一列的文字超过 4 GB"));
     const uint32_t id = size();
+    if (m_slowGrowth) {
+        if (m_bytes.size() + n > m_bytes.capacity()) m_bytes.reserve(m_bytes.size() + n + m_bytes.size() / 8);
+        if (m_starts.size() == m_starts.capacity()) m_starts.reserve(m_starts.size() + 1 + m_starts.size() / 8);
+    }
     m_bytes.insert(m_bytes.end(), s.begin(), s.end());
     m_starts.push_back(uint32_t(m_bytes.size()));
     m_table[slot] = (tag << 32) | (uint64_t(id) + 1);
@@ -174,8 +172,13 @@ size_t StringPool::memoryBytes() const
 
 void StringPool::shrink()
 {
-    m_bytes.shrink_to_fit();
-    m_starts.shrink_to_fit();
+    if (m_bytes.capacity() - m_bytes.size() > m_bytes.size() / 8) m_bytes.shrink_to_fit();
+    if (m_starts.capacity() - m_starts.size() > m_starts.size() / 8) m_starts.shrink_to_fit();
+    dropTable();
+}
+
+void StringPool::dropTable()
+{
     std::vector<uint64_t>().swap(m_table);
     m_mask = 0;
 }
@@ -216,7 +219,7 @@ void Column::resizeNull(size_t n)
 
 size_t Column::memoryBytes() const
 {
-    return ids.capacity() * 4 + pool.memoryBytes() + ints.capacity() * 8 + dbls.capacity() * 8 +
+    return ids.capacity() * 4 + pool->memoryBytes() + ints.capacity() * 8 + dbls.capacity() * 8 +
            flags.capacity() + ranks.capacity() * 4;
 }
 
@@ -224,7 +227,7 @@ void Column::shrink()
 {
     // The row vectors keep their slack (copying them would cost more than the memory saved);
     // the text arena is trimmed.
-    pool.shrink();
+    pool->shrink();
 }
 
 void reserveLike(Store& fresh, const Store* previous)
@@ -238,12 +241,40 @@ void reserveLike(Store& fresh, const Store* previous)
         switch (c.kind) {
         case Kind::Str:
             c.ids.reserve(rows);
-            c.pool.reserve(p.pool.size(), p.pool.byteSize());
+            c.pool = p.pool;
+            c.pool->growSlowly();
             break;
         case Kind::Int: c.ints.reserve(rows); c.flags.reserve(rows); break;
         case Kind::Dbl: c.dbls.reserve(rows); c.flags.reserve(rows); break;
         case Kind::Bool: c.flags.reserve(rows); break;
         }
+    }
+}
+
+void compactSharedTexts(Store& st)
+{
+    for (Column& c : st.cols) {
+        if (c.kind != Kind::Str || c.pool.use_count() < 2) continue;
+        const StringPool& old = *c.pool;
+        std::vector<uint8_t> used(old.size(), 0);
+        size_t distinct = 0;
+        for (const uint32_t id : c.ids)
+            if (id != kNullId && !used[id]) {
+                used[id] = 1;
+                ++distinct;
+            }
+        if (old.size() <= 2 * distinct + 1024) continue;
+        auto fresh = std::make_shared<StringPool>();
+        std::vector<uint32_t> map(old.size(), kNullId);
+        for (uint32_t& id : c.ids) {
+            if (id == kNullId) continue;
+            uint32_t& m = map[id];
+            if (m == kNullId) m = fresh->intern(old.get(id));
+            id = m;
+        }
+        fresh->shrink();
+        c.pool = std::move(fresh);
+        ++c.version;
     }
 }
 

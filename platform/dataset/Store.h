@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <cstring>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -69,12 +70,15 @@ public:
     uint32_t offset(uint32_t id) const { return m_starts[id]; }
     size_t byteSize() const { return m_bytes.size(); }
     size_t memoryBytes() const;
-    // Trims the arena and drops the lookup table (rebuilt by the next intern): a loaded column
-    // rarely takes new texts, and the table is a tenth of its memory.
+    // Drops the lookup table (rebuilt by the next intern): a loaded column rarely takes new
+    // texts, and the table is a tenth of its memory. Trims the arena when a fair part of it is
+    // unused.
     void shrink();
-    // Room for about this many texts and bytes (a reload of the same rows), so that nothing is
-    // copied while growing.
-    void reserve(size_t texts, size_t bytes);
+    void dropTable();
+    // From now on the arrays grow by an eighth instead of doubling: the pool is shared with
+    // the rows of an older load that stay alive until the new one is complete, and a doubling
+    // would copy the whole arena at the worst moment.
+    void growSlowly() { m_slowGrowth = true; }
 
 private:
     void grow(size_t atLeast = 0);
@@ -84,6 +88,7 @@ private:
     // before it touches the text, and growing rehashes without reading the texts.
     std::vector<uint64_t> m_table;
     uint32_t m_mask = 0;
+    bool m_slowGrowth = false;
     // The id returned last, with its length and short key.
     uint32_t m_last = 0xFFFFFFFFu;
     uint32_t m_lastLen = 0;
@@ -108,7 +113,9 @@ struct Column {
     explicit Column(Kind k) : kind(k) {}
     Kind kind;
     std::vector<uint32_t> ids; // Str
-    StringPool pool;           // Str
+    // Str. Shared by the stores of successive loads of a dataset (see shareTexts): texts are
+    // only ever added, so the ids of the older rows stay valid.
+    std::shared_ptr<StringPool> pool = std::make_shared<StringPool>();
     std::vector<int64_t> ints; // Int
     std::vector<double> dbls;  // Dbl
     std::vector<uint8_t> flags; // Int/Dbl: 1 null; Bool: 0 false, 1 true, 2 null
@@ -141,12 +148,12 @@ struct Column {
     std::string_view str(size_t r) const
     {
         const uint32_t id = ids[r];
-        return id == kNullId ? std::string_view() : pool.get(id);
+        return id == kNullId ? std::string_view() : pool->get(id);
     }
     void appendNull();
     // Texts from a database may hold bytes that are not UTF-8 (a cut character, another code
     // page): they are stored repaired, so that nothing reading the dataset meets them.
-    void appendStr(std::string_view s) { ids.push_back(pool.intern(isValidUtf8(s) ? s : repairedUtf8(s))); }
+    void appendStr(std::string_view s) { ids.push_back(pool->intern(isValidUtf8(s) ? s : repairedUtf8(s))); }
     void appendInt(int64_t v) { ints.push_back(v); flags.push_back(0); }
     void appendDbl(double v) { dbls.push_back(v); flags.push_back(0); }
     void appendBool(bool v) { flags.push_back(v ? 1 : 0); }
@@ -164,8 +171,14 @@ struct Store {
 };
 
 // Reserves in fresh (columns made, no rows yet) the room the previous store of the same shape
-// used: a reload then grows no vector by copying, which keeps its peak memory down.
+// used, and lets its text columns take the previous store's dictionaries: a reload of much the
+// same rows then stores no text twice and grows no vector by copying, which keeps its peak
+// memory down while both stores live (a failed reload keeps the old rows).
 void reserveLike(Store& fresh, const Store* previous);
+// After a load into columns that took a previous store's dictionaries: a dictionary holding
+// more than twice the texts the new rows use is rebuilt with those only (the old rows are
+// about to go), so that reloads of changing data do not pile up texts.
+void compactSharedTexts(Store& st);
 
 // Dense ranks (1-based) of the texts of a pool in GBK order, equal texts one rank: ranks[id].
 // Sorts on a 64-bit prefix of the GBK bytes and compares whole texts only where prefixes tie.

@@ -5,8 +5,10 @@
 #include "platform/dataset/DataSource.h"
 #include "platform/dataset/Store.h"
 #include "platform/db/Db.h"
+#include "platform/text/Gbk.h"
 #include "tests/support/TestSupport.h"
 
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -479,6 +481,77 @@ TEST_F(DataSetTest, LoadsOfEveryLengthKeepEachValueInItsRow)
             EXPECT_EQ(dynamic.FieldByName(QStringLiteral("M"))->DataType(), rows > 4 ? ftString : ftInteger);
         }
     }
+}
+
+// A reload keeps the texts it shares with the rows before it in one dictionary: a reload that
+// fails half-way leaves the old rows whole (values, sort, filter), and reloads of changing data
+// do not pile up texts no row uses any more.
+TEST_F(DataSetTest, ReloadsShareTheirTextsAndAFailedOneLeavesTheOldRowsWhole)
+{
+    db->executeScript(QStringLiteral("create table R (N int, S text);"));
+    const auto setTexts = [&](const QString& prefix) {
+        db->executeScript(QStringLiteral("delete from R;"));
+        db->executeScript(QStringLiteral("with recursive n(i) as (select 0 union all select i + 1 from n where i < 1999) "
+                                         "insert into R select i, '%1' || (1999 - i) from n;").arg(prefix));
+    };
+    setTexts(QStringLiteral("旧"));
+    TClientDataSet ds;
+    ds.addField(QStringLiteral("N"), ftInteger);
+    TField* text = ds.addField(QStringLiteral("S"), ftString, 10);
+    TField* calc = ds.addField(QStringLiteral("C"), ftString, 10);
+    calc->setFieldKind(fkInternalCalc);
+    TField* n = ds.FieldByName(QStringLiteral("N"));
+    bool failAt1500 = false;
+    ds.setOnCalcFields([&](TClientDataSet*) {
+        if (failAt1500 && n->AsInteger() == 1500) throw DatasetError(QStringLiteral("calc failed"));
+        calc->setAsString(text->AsString() + QStringLiteral("!"));
+    });
+    load(ds, QStringLiteral("select N, S from R order by N"));
+    ds.setIndexFieldNames(QStringLiteral("S"));
+    const QStringList sorted = column(ds, QStringLiteral("S"));
+    ASSERT_EQ(sorted.size(), 2000);
+    EXPECT_TRUE(std::is_sorted(sorted.begin(), sorted.end(), [](const QString& a, const QString& b) {
+        return Gbk::encode(a) < Gbk::encode(b);
+    }));
+
+    setTexts(QStringLiteral("新"));
+    failAt1500 = true;
+    EXPECT_THROW(ds.Refresh(), DatasetError);
+    EXPECT_EQ(column(ds, QStringLiteral("S")), sorted);
+    EXPECT_EQ(column(ds, QStringLiteral("C")).first(), sorted.first() + QStringLiteral("!"));
+    ds.setIndexFieldNames(QStringLiteral("N"));
+    ds.setIndexFieldNames(QStringLiteral("S")); // sorted again from the old rows' texts
+    EXPECT_EQ(column(ds, QStringLiteral("S")), sorted);
+    ds.setFilter(QStringLiteral("S like '旧1%'"));
+    ds.setFiltered(true);
+    EXPECT_EQ(ds.RecordCount(), 1111); // 1, 10-19, 100-199, 1000-1999
+    ds.setFiltered(false);
+    EXPECT_TRUE(ds.Locate(QStringLiteral("S"), QStringLiteral("旧7")));
+    EXPECT_EQ(n->AsInteger(), 1992);
+
+    failAt1500 = false;
+    ds.Refresh();
+    QStringList renamed = sorted;
+    for (QString& t : renamed) t.replace(0, 1, QStringLiteral("新"));
+    EXPECT_EQ(column(ds, QStringLiteral("S")), renamed);
+    // Two more sets of other texts: the dictionary is rebuilt with the texts in use.
+    for (const QString& prefix : {QStringLiteral("甲"), QStringLiteral("乙")}) {
+        setTexts(prefix);
+        ds.Refresh();
+    }
+    const dsimpl::StringPool& pool = *ds.store()->cols[size_t(text->Index())].pool;
+    EXPECT_LE(pool.size(), 2000u * 2 + 1024);
+    for (QString& t : renamed) t.replace(0, 1, QStringLiteral("乙"));
+    EXPECT_EQ(column(ds, QStringLiteral("S")), renamed);
+    EXPECT_TRUE(ds.Locate(QStringLiteral("S"), QStringLiteral("乙7")));
+    EXPECT_EQ(n->AsInteger(), 1992);
+    EXPECT_EQ(calc->AsString(), QStringLiteral("乙7!"));
+    // An edit after all this stores its text once.
+    const uint32_t before = pool.size();
+    ds.Edit();
+    text->setAsString(QStringLiteral("乙8"));
+    ds.Post();
+    EXPECT_EQ(pool.size(), before);
 }
 
 TEST(TextPool, OneIdPerDistinctText)

@@ -213,7 +213,7 @@ TEST_F(RealisticOrder, AnEditAfterTheLoadFindsTheTextsAlreadyStored)
     head->setIndexName(QString());
     head->Refresh();
     TField* remark = head->FieldByName(u"Remark"_s);
-    const auto& pool = head->store()->cols[size_t(fieldIndex("Remark"))].pool;
+    const auto& pool = *head->store()->cols[size_t(fieldIndex("Remark"))].pool;
     const uint32_t distinct = pool.size();
     head->setRecNo(10);
     const QString existing = remark->AsString();
