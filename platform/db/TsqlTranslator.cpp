@@ -466,6 +466,10 @@ private:
     {
         if (j >= 1 && isComparisonOrArithmetic(els[j - 1]) && !(j >= 2 && m_t[size_t(els[j - 2])].k == K::Str))
             return true;
+        // case <value> when <number>: the value is compared with the number.
+        if (j >= 1 && isKw(els[j - 1], Case) && last + 2 < els.size() && isKw(els[last + 1], When) &&
+            m_t[size_t(els[last + 2])].k != K::Str)
+            return true;
         if (last + 1 < els.size()) {
             const int nx = els[last + 1];
             if (isComparisonOrArithmetic(nx) && !(last + 2 < els.size() && m_t[size_t(els[last + 2])].k == K::Str))

@@ -258,6 +258,9 @@ TEST_F(Translation, IsNullTakesTheTypeOfItsFirstArgument)
     EXPECT_EQ(rows(QStringLiteral("select code from t where 5<=IsNull(txt,0)")), QStringList{QStringLiteral("ab")});
     EXPECT_EQ(rows(QStringLiteral("select code from t where IsNull(txt,0)='0' or IsNull(code,0)='AB' order by code")),
               (QStringList{QStringLiteral("0102"), QStringLiteral("ab")}));
+    EXPECT_EQ(rows(QStringLiteral("select case IsNull(txt,0) when 3 then 'n' else '-' end, "
+                                  "case IsNull(txt,0) when '3' then 's' end from t where code='0101'")),
+              QStringList{QStringLiteral("n\ts")});
     // A number column: '' is 0, and an integer column truncates a decimal replacement.
     EXPECT_EQ(rows(QStringLiteral("select IsNull(n,''), IsNull(n,2.75), IsNull(r,2.75) from t where code='0102'")),
               QStringList{QStringLiteral("0\t2\t2.75")});
