@@ -1074,14 +1074,26 @@ QString toSqlite(const QString& tsql, const QStringList& textParams, Schema* sch
     QStringList names;
     for (const QString& n : textParams) names << n.toLower();
     names.sort();
-    const QString key = names.isEmpty() ? tsql : tsql + QChar(0x1F) + names.join(QChar(0x1F));
+    // Every piece is prefixed with its length: a statement may hold any character, so no
+    // separator alone could keep two different statements from sharing a key.
+    const auto piece = [](QString& k, const QString& s) {
+        k += QString::number(s.size());
+        k += QLatin1Char(':');
+        k += s;
+    };
+    QString key = QStringLiteral("P");
+    piece(key, tsql);
+    for (const QString& n : std::as_const(names)) piece(key, n);
     // Only statements whose translation asked for a column's type read the schema's version.
     QString version;
     bool versioned = false;
     const auto typedKey = [&] {
         if (!versioned) version = schema ? schema->version() : QString();
         versioned = true;
-        return key + QChar(0x1E) + version;
+        QString k = key;
+        k[0] = QLatin1Char('T');
+        piece(k, version);
+        return k;
     };
     {
         QMutexLocker lock(&g_cacheLock);

@@ -341,4 +341,28 @@ TEST(TranslationCache, SameTextTranslatedOnce)
     EXPECT_EQ(TsqlTranslator::cacheSize(), 2);
 }
 
+// A statement may hold any character, the separators of the cache's key included: a statement
+// must never be answered with the translation of another.
+TEST(TranslationCache, NoTwoStatementsShareAnEntry)
+{
+    TsqlTranslator::clearCache();
+    const QString concat = QStringLiteral("select :a+:b");
+    EXPECT_EQ(TsqlTranslator::toSqlite(concat, {QStringLiteral("a"), QStringLiteral("b")}),
+              QStringLiteral("select :a||:b"));
+    const QString lookalike = concat + QChar(0x1F) + QLatin1Char('a') + QChar(0x1F) + QLatin1Char('b');
+    QString fresh, cached;
+    try {
+        fresh = TsqlTranslator::translate(lookalike, {});
+    } catch (const DbError& e) {
+        fresh = QStringLiteral("refused: ") + e.message();
+    }
+    try {
+        cached = TsqlTranslator::toSqlite(lookalike, {});
+    } catch (const DbError& e) {
+        cached = QStringLiteral("refused: ") + e.message();
+    }
+    EXPECT_EQ(cached, fresh);
+    EXPECT_NE(cached, QStringLiteral("select :a||:b"));
+}
+
 } // namespace
