@@ -2,6 +2,7 @@
 
 #include "host/commDll/CommDllCommon.h"
 #include "platform/dataset/ClientDataSet.h"
+#include "platform/dataset/Store.h"
 #include "platform/grid/DBGridEh.h"
 #include "platform/ui/Prompter.h"
 
@@ -20,6 +21,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include <xlsxwriter.h>
 
@@ -107,31 +109,86 @@ GridSnapshot snapshotGrid(TDBGridEh* grid)
     return s;
 }
 
-QList<ExportCell> rowCells(TDBGridEh* grid, const GridSnapshot& s, int viewPos)
+ExportRowReader::ExportRowReader(TDBGridEh* grid, const GridSnapshot& s, bool numberTexts)
+    : m_ds(grid ? grid->DataSet() : nullptr), m_numberTexts(numberTexts)
 {
-    QList<ExportCell> row;
-    TClientDataSet* ds = grid->DataSet();
-    const int phys = ds->physicalRow(viewPos);
-    TDBGridColumnsEh* cols = grid->Columns();
-    row.reserve(s.columns.size());
+    const dsimpl::Store* st = m_ds ? m_ds->store() : nullptr;
     for (int j = 0; j < s.columns.size(); ++j) {
-        TColumnEh* c = cols->Items(s.columns[j]);
-        ExportCell cell;
-        try {
-            cell.text = c->displayTextAt(phys);
-            if (s.numeric[j]) {
-                const QVariant v = c->Field()->valueAt(phys);
-                if (!v.isNull()) {
-                    cell.isNumber = true;
-                    cell.number = v.toDouble();
-                }
+        Source src;
+        src.column = grid->Columns()->Items(s.columns[j]);
+        src.field = src.column->Field();
+        src.numeric = s.numeric[j];
+        const int col = src.field && src.field->DataSet() == m_ds ? src.field->storeColumn() : -1;
+        if (st && col >= 0 && size_t(col) < st->cols.size()) {
+            const dsimpl::Kind kind = st->cols[size_t(col)].kind;
+            if (src.numeric && (kind == dsimpl::Kind::Int || kind == dsimpl::Kind::Dbl)) {
+                src.storeColumn = col;
+            } else if (!src.numeric && kind == dsimpl::Kind::Str && src.field->DataType() == ftString &&
+                       !src.field->HasOnGetText()) {
+                src.storeColumn = col;
+                src.storedText = true;
             }
-        } catch (...) {
-            cell = ExportCell{};
         }
-        row << cell;
+        m_sources.push_back(src);
     }
-    return row;
+    m_row.resize(m_sources.size());
+    m_texts.resize(m_sources.size());
+}
+
+// A cell as the grid shows it: its text, and a number column's number (a cell that cannot be
+// read is left empty).
+void ExportRowReader::readShown(size_t j, int phys)
+{
+    const Source& src = m_sources[j];
+    ExportValue& v = m_row[j];
+    QByteArray& bytes = m_texts[j];
+    bytes.clear();
+    try {
+        if (!src.numeric || m_numberTexts) bytes = src.column->displayTextAt(phys).toUtf8();
+        if (src.numeric && src.storeColumn < 0) {
+            const QVariant value = src.field->valueAt(phys);
+            if (!value.isNull()) {
+                v.isNumber = true;
+                v.number = value.toDouble();
+            }
+        }
+    } catch (...) {
+        bytes.clear();
+        v.isNumber = false;
+    }
+    v.text = std::string_view(bytes.constData(), size_t(bytes.size()));
+}
+
+const ExportRow& ExportRowReader::read(int viewPos)
+{
+    const dsimpl::Store* st = m_ds ? m_ds->store() : nullptr;
+    const int phys = m_ds ? m_ds->physicalRow(viewPos) : -1;
+    for (size_t j = 0; j < m_sources.size(); ++j) {
+        const Source& src = m_sources[j];
+        ExportValue& v = m_row[j];
+        v = ExportValue{};
+        if (!st || phys < 0 || size_t(phys) >= st->rows) continue;
+        if (src.storeColumn >= 0) {
+            const dsimpl::Column& c = st->cols[size_t(src.storeColumn)];
+            if (src.storedText) {
+                // Stored texts are UTF-8 as they are shown; one that is not (written through the
+                // raw setter) is shown repaired, as the grid does.
+                const std::string_view t = c.str(size_t(phys));
+                if (dsimpl::isValidUtf8(t)) {
+                    v.text = t;
+                    continue;
+                }
+            } else {
+                if (!c.isNull(size_t(phys))) {
+                    v.isNumber = true;
+                    v.number = c.kind == dsimpl::Kind::Int ? double(c.ints[size_t(phys)]) : c.dbls[size_t(phys)];
+                }
+                if (!m_numberTexts) continue;
+            }
+        }
+        readShown(j, phys);
+    }
+    return m_row;
 }
 
 ExportSeams exportSeams()
@@ -148,6 +205,36 @@ ExportSeams exportSeams()
 namespace {
 
 QString diskFullText() { return QStringLiteral("磁盘空间不足"); }
+
+// A footer row as values; keep holds their texts.
+ExportRow footerValues(const QList<ExportCell>& cells, std::vector<QByteArray>& keep)
+{
+    keep.clear();
+    keep.reserve(size_t(cells.size()));
+    ExportRow row;
+    for (const ExportCell& c : cells) {
+        keep.push_back(c.text.toUtf8());
+        row.push_back(ExportValue{std::string_view(keep.back().constData(), size_t(keep.back().size())), c.isNumber,
+                                  c.number});
+    }
+    return row;
+}
+
+// A cell holds at most 32,767 characters, counted as the spreadsheet counts them (a character
+// outside the basic plane is two); one that does not fit whole is left out.
+std::string_view cellText(std::string_view t)
+{
+    if (t.size() <= 32767) return t; // no more characters than bytes
+    size_t units = 0;
+    for (size_t i = 0; i < t.size(); ++i) {
+        const auto b = static_cast<unsigned char>(t[i]);
+        if ((b & 0xC0) == 0x80) continue;
+        const size_t w = b >= 0xF0 ? 2 : 1;
+        if (units + w > 32767) return t.substr(0, i);
+        units += w;
+    }
+    return t;
+}
 
 // --- workbook -------------------------------------------------------------------------------
 
@@ -198,7 +285,8 @@ public:
         if (m_wb) workbook_close(m_wb);
     }
 
-    void row(const QList<ExportCell>& cells) override
+    bool numberTexts() const override { return false; }
+    void row(const ExportRow& cells) override
     {
         if (m_row >= lxw_row_t(m_seams.sheetRows)) newSheet();
         writeCells(cells, nullptr);
@@ -206,9 +294,10 @@ public:
 
     void finish() override
     {
+        std::vector<QByteArray> keep;
         for (const QList<ExportCell>& f : m_s.footers) {
             if (m_row >= lxw_row_t(m_seams.sheetRows)) newSheet();
-            writeCells(f, m_foot);
+            writeCells(footerValues(f, keep), m_foot);
         }
         lxw_workbook* wb = m_wb;
         m_wb = nullptr;
@@ -230,8 +319,9 @@ private:
     }
     static QByteArray cut(const QString& t)
     {
-        // A cell holds at most 32767 characters.
-        return (t.size() > 32767 ? t.left(32767) : t).toUtf8();
+        const QByteArray bytes = t.toUtf8();
+        const std::string_view v = cellText(std::string_view(bytes.constData(), size_t(bytes.size())));
+        return bytes.left(qsizetype(v.size()));
     }
 
     // A worksheet with the titles; constant-memory mode takes rows in order, so the title rows
@@ -266,15 +356,17 @@ private:
         m_row = lxw_row_t(m_s.headerRows);
     }
 
-    void writeCells(const QList<ExportCell>& cells, lxw_format* textFormat)
+    void writeCells(const ExportRow& cells, lxw_format* textFormat)
     {
-        for (int j = 0; j < cells.size(); ++j) {
-            const ExportCell& c = cells[j];
+        for (size_t j = 0; j < cells.size(); ++j) {
+            const ExportValue& c = cells[j];
             if (c.isNumber) {
-                check(worksheet_write_number(m_ws, m_row, lxw_col_t(j), c.number, m_numFormats.value(j)));
-            } else if (!c.text.isEmpty()) {
-                const QByteArray t = cut(c.text);
-                check(worksheet_write_string(m_ws, m_row, lxw_col_t(j), t.constData(), textFormat));
+                check(worksheet_write_number(m_ws, m_row, lxw_col_t(j), c.number, m_numFormats.value(qsizetype(j))));
+            } else if (!c.text.empty()) {
+                // The writer takes a terminated string: the text is copied into one buffer
+                // kept from cell to cell.
+                m_cell.assign(cellText(c.text));
+                check(worksheet_write_string(m_ws, m_row, lxw_col_t(j), m_cell.c_str(), textFormat));
             }
         }
         ++m_row;
@@ -294,6 +386,7 @@ private:
     QList<QByteArray> m_keep; // format strings stay alive until the workbook is closed
     lxw_row_t m_row = 0;
     int m_sheets = 0;
+    std::string m_cell;
 };
 
 // --- text and HTML --------------------------------------------------------------------------
@@ -315,10 +408,16 @@ public:
 protected:
     void put(const QString& text)
     {
-        m_buf += text.toUtf8();
+        const QByteArray bytes = text.toUtf8();
+        m_buf.append(bytes.constData(), size_t(bytes.size()));
+        flushWhenFull();
+    }
+    // Rows are appended here directly, then flushWhenFull().
+    std::string& buffer() { return m_buf; }
+    void flushWhenFull()
+    {
         if (m_buf.size() >= 256 * 1024) flush();
     }
-    void putBytes(const QByteArray& b) { m_buf += b; }
 
 private:
     [[noreturn]] void fail(const QString& why)
@@ -327,27 +426,58 @@ private:
     }
     void flush()
     {
-        if (m_buf.isEmpty()) return;
-        if (m_seams.failAfterBytes >= 0 && m_written + m_buf.size() > m_seams.failAfterBytes) fail(diskFullText());
-        if (m_file.write(m_buf) != m_buf.size()) fail(m_file.errorString());
-        m_written += m_buf.size();
+        if (m_buf.empty()) return;
+        const qint64 n = qint64(m_buf.size());
+        if (m_seams.failAfterBytes >= 0 && m_written + n > m_seams.failAfterBytes) fail(diskFullText());
+        if (m_file.write(m_buf.data(), n) != n) fail(m_file.errorString());
+        m_written += n;
         m_buf.clear();
     }
     QSaveFile m_file;
     QString m_path;
     ExportSeams m_seams;
-    QByteArray m_buf;
+    std::string m_buf;
     qint64 m_written = 0;
 };
 
-// Tabs and line breaks inside a value would break the lines and columns.
-QString plainCell(QString t)
+// Tabs and line breaks inside a value would break the lines and columns: each (CR LF as one)
+// becomes a space.
+void appendPlain(std::string& out, std::string_view t)
 {
-    t.replace(QLatin1Char('\t'), QLatin1Char(' '));
-    t.replace(QLatin1String("\r\n"), QLatin1String(" "));
-    t.replace(QLatin1Char('\n'), QLatin1Char(' '));
-    t.replace(QLatin1Char('\r'), QLatin1Char(' '));
-    return t;
+    for (;;) {
+        const size_t at = t.find_first_of("\t\r\n");
+        if (at == std::string_view::npos) break;
+        out.append(t.data(), at);
+        out += ' ';
+        t.remove_prefix(at + (t[at] == '\r' && at + 1 < t.size() && t[at + 1] == '\n' ? 2 : 1));
+    }
+    out.append(t.data(), t.size());
+}
+
+QString plainCell(const QString& t)
+{
+    const QByteArray bytes = t.toUtf8();
+    std::string out;
+    appendPlain(out, std::string_view(bytes.constData(), size_t(bytes.size())));
+    return QString::fromUtf8(out.data(), qsizetype(out.size()));
+}
+
+// The text escaped as QString::toHtmlEscaped does.
+void appendEscaped(std::string& out, std::string_view t)
+{
+    for (;;) {
+        const size_t at = t.find_first_of("<>&\"");
+        if (at == std::string_view::npos) break;
+        out.append(t.data(), at);
+        switch (t[at]) {
+        case '<': out += "&lt;"; break;
+        case '>': out += "&gt;"; break;
+        case '&': out += "&amp;"; break;
+        default: out += "&quot;"; break;
+        }
+        t.remove_prefix(at + 1);
+    }
+    out.append(t.data(), t.size());
 }
 
 // UTF-8 with a byte-order mark and CR LF line ends: what the spreadsheet programs of the
@@ -356,27 +486,29 @@ class TextSink : public StreamSink {
 public:
     TextSink(const GridSnapshot& s, const QString& path, const ExportSeams& seams) : StreamSink(path, seams), m_s(s)
     {
-        putBytes(QByteArrayLiteral("\xEF\xBB\xBF"));
+        buffer() += "\xEF\xBB\xBF";
         QStringList head;
         for (const QString& c : s.captions) head << plainCell(c);
         put(head.join(QLatin1Char('\t')) + QStringLiteral("\r\n"));
     }
-    void row(const QList<ExportCell>& cells) override { line(cells); }
+    void row(const ExportRow& cells) override { line(cells); }
     void finish() override
     {
-        for (const QList<ExportCell>& f : m_s.footers) line(f);
+        std::vector<QByteArray> keep;
+        for (const QList<ExportCell>& f : m_s.footers) line(footerValues(f, keep));
         StreamSink::finish();
     }
 
 private:
-    void line(const QList<ExportCell>& cells)
+    void line(const ExportRow& cells)
     {
-        QString out;
-        for (int j = 0; j < cells.size(); ++j) {
-            if (j) out += QLatin1Char('\t');
-            out += plainCell(cells[j].text);
+        std::string& out = buffer();
+        for (size_t j = 0; j < cells.size(); ++j) {
+            if (j) out += '\t';
+            appendPlain(out, cells[j].text);
         }
-        put(out + QStringLiteral("\r\n"));
+        out += "\r\n";
+        flushWhenFull();
     }
     const GridSnapshot& m_s;
 };
@@ -403,13 +535,14 @@ public:
         }
         put(out + QStringLiteral("</thead>\n<tbody>\n"));
     }
-    void row(const QList<ExportCell>& cells) override { line(cells); }
+    void row(const ExportRow& cells) override { line(cells); }
     void finish() override
     {
         put(QStringLiteral("</tbody>\n"));
         if (!m_s.footers.isEmpty()) {
             put(QStringLiteral("<tfoot>\n"));
-            for (const QList<ExportCell>& f : m_s.footers) line(f);
+            std::vector<QByteArray> keep;
+            for (const QList<ExportCell>& f : m_s.footers) line(footerValues(f, keep));
             put(QStringLiteral("</tfoot>\n"));
         }
         put(QStringLiteral("</table>\n</body>\n</html>\n"));
@@ -417,14 +550,17 @@ public:
     }
 
 private:
-    void line(const QList<ExportCell>& cells)
+    void line(const ExportRow& cells)
     {
-        QString out = QStringLiteral("<tr>");
-        for (int j = 0; j < cells.size(); ++j) {
-            out += m_s.numeric.value(j) ? QStringLiteral("<td class=\"n\">") : QStringLiteral("<td>");
-            out += cells[j].text.toHtmlEscaped() + QStringLiteral("</td>");
+        std::string& out = buffer();
+        out += "<tr>";
+        for (size_t j = 0; j < cells.size(); ++j) {
+            out += m_s.numeric.value(qsizetype(j)) ? "<td class=\"n\">" : "<td>";
+            appendEscaped(out, cells[j].text);
+            out += "</td>";
         }
-        put(out + QStringLiteral("</tr>\n"));
+        out += "</tr>\n";
+        flushWhenFull();
     }
     const GridSnapshot& m_s;
 };
@@ -465,7 +601,7 @@ KindInfo kindInfo(ExportKind k)
 } // namespace
 
 ExportProgressDialog::ExportProgressDialog(TDBGridEh* grid, const GridSnapshot& s, ExportSink& sink, QWidget* parent)
-    : QDialog(parent), m_grid(grid), m_s(s), m_sink(sink)
+    : QDialog(parent), m_grid(grid), m_s(s), m_sink(sink), m_reader(grid, s, sink.numberTexts())
 {
     setObjectName(QStringLiteral("dlgExportProgress"));
     setWindowTitle(QStringLiteral("导出数据"));
@@ -520,7 +656,7 @@ void ExportProgressDialog::step()
         const int sliceEnd = std::min(m_total, m_written + 2000);
         while (m_written < sliceEnd && slice.elapsed() < 40) {
             const int end = std::min(sliceEnd, m_written + 250);
-            for (; m_written < end; ++m_written) m_sink.row(rowCells(m_grid, m_s, m_written));
+            for (; m_written < end; ++m_written) m_sink.row(m_reader.read(m_written));
         }
         showProgress();
         if (m_written >= m_total) {

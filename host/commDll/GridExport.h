@@ -3,6 +3,7 @@
 // a workbook, a number as a number, and the footer row.
 #pragma once
 
+#include <QByteArray>
 #include <QDialog>
 #include <QList>
 #include <QPointer>
@@ -10,11 +11,15 @@
 #include <QStringList>
 
 #include <memory>
+#include <string_view>
+#include <vector>
 
 class QLabel;
 class QProgressBar;
 class TClientDataSet;
+class TColumnEh;
 class TDBGridEh;
+class TField;
 
 namespace commdll {
 
@@ -44,8 +49,40 @@ struct GridSnapshot {
 
 GridSnapshot snapshotGrid(TDBGridEh* grid);
 
-// The cells of the record at a view position, read when asked.
-QList<ExportCell> rowCells(TDBGridEh* grid, const GridSnapshot& s, int viewPos);
+// One value of an exported record: its text as UTF-8 and, in a number column, the number when
+// there is one. The text stays valid until the next record is read.
+struct ExportValue {
+    std::string_view text;
+    bool isNumber = false;
+    double number = 0;
+};
+using ExportRow = std::vector<ExportValue>;
+
+// Reads the records of a grid as an export writes them, into buffers kept from record to
+// record. A text shown as it is stored is passed on as the dataset holds it, without a copy;
+// other cells are read as the grid shows them. numberTexts: whether a number column's text is
+// wanted besides its number (a workbook writes the number only).
+class ExportRowReader {
+public:
+    ExportRowReader(TDBGridEh* grid, const GridSnapshot& s, bool numberTexts);
+    // The cells of the record at a view position.
+    const ExportRow& read(int viewPos);
+
+private:
+    struct Source {
+        TColumnEh* column = nullptr;
+        TField* field = nullptr;
+        int storeColumn = -1; // the field's stored column when it is read in place, else -1
+        bool numeric = false;
+        bool storedText = false; // a text shown as stored (no handler)
+    };
+    void readShown(size_t j, int phys);
+    TClientDataSet* m_ds = nullptr;
+    bool m_numberTexts;
+    std::vector<Source> m_sources;
+    ExportRow m_row;
+    std::vector<QByteArray> m_texts; // per column: the shown text of the record read last
+};
 
 // Test seams, read from the environment at the start of each export: QOR_EXPORT_SHEET_ROWS
 // (rows of a worksheet, titles included; Excel's limit by default) and QOR_EXPORT_FAIL_AFTER
@@ -63,7 +100,9 @@ ExportSeams exportSeams();
 class ExportSink {
 public:
     virtual ~ExportSink() = default;
-    virtual void row(const QList<ExportCell>& cells) = 0;
+    virtual void row(const ExportRow& cells) = 0;
+    // Whether a number needs its shown text too (see ExportRowReader).
+    virtual bool numberTexts() const { return true; }
     virtual void finish() = 0; // footers, close, rename
 };
 enum class ExportKind { Excel, Text, Html };
@@ -101,6 +140,7 @@ private:
     ExportSink& m_sink;
     QPointer<TClientDataSet> m_dataSet;
     const void* m_store = nullptr;
+    ExportRowReader m_reader;
     int m_total = 0;
     int m_written = 0;
     bool m_started = false;

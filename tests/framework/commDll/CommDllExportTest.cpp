@@ -331,3 +331,127 @@ TEST_F(CommDllExportTest, WithoutAHookTheProgressDialogRunsToTheEndOfManyRows)
     EXPECT_EQ(lines.size(), 1 + ds.RecordCount() + 1 + 1); // titles, records, footer, final break
     EXPECT_EQ(lines[1 + 4 + 4999].section(QLatin1Char('\t'), 0, 0), QStringLiteral("Q4999"));
 }
+
+namespace {
+
+// The content of a cell of a sheet's XML: the text of an inline string or the value of a
+// number; empty when the cell is not written. Entities are left as written.
+QString sheetCell(const QString& sheet, const QString& ref)
+{
+    const QString open = QStringLiteral("<c r=\"%1\"").arg(ref);
+    const qsizetype at = sheet.indexOf(open);
+    if (at < 0) return QString();
+    const qsizetype end = sheet.indexOf(QStringLiteral("</c>"), at);
+    const QString cell = sheet.mid(at, end - at);
+    for (const QString& tag : {QStringLiteral("<t>"), QStringLiteral("<t xml:space=\"preserve\">"), QStringLiteral("<v>")}) {
+        const qsizetype from = cell.indexOf(tag);
+        if (from < 0) continue;
+        const qsizetype to = cell.indexOf(QStringLiteral("</"), from);
+        return cell.mid(from + tag.size(), to - from - tag.size());
+    }
+    return QString();
+}
+
+} // namespace
+
+TEST_F(CommDllExportTest, EveryKindOfValueComesOutWholeInEachFormat)
+{
+    const QString astral = QStringLiteral("𠀀😀 x"); // characters outside the basic plane
+    const QString broken = QStringLiteral("a\r\nb\tc <&> \"q\"");
+    const QString padded = QStringLiteral("  lead and trail  ");
+    // Longer than a cell holds, cut where a two-unit character straddles the limit.
+    const QString tooLong = QString(32766, QLatin1Char('x')) + QStringLiteral("😀tail");
+    const QString manyBytes = QString(20000, QChar(0x597D)); // 60,000 bytes, 20,000 characters: not cut
+    struct Row {
+        QString code;
+        QVariant name, times, price;
+    } rows[] = {{QStringLiteral("P5"), astral, -7, -1234.5},
+                {QStringLiteral("P6"), QString(QLatin1String("")), QVariant(), QVariant()},
+                {QStringLiteral("P7"), QVariant(), 0, 0.0},
+                {QStringLiteral("P8"), broken, 1, 1e-3},
+                {QStringLiteral("P9"), padded, 2, 2.0},
+                {QStringLiteral("PA"), tooLong, 3, 3.0},
+                {QStringLiteral("PB"), manyBytes, 4, 4.0}};
+    for (const Row& r : rows) {
+        ds.Append();
+        ds.FieldByName(QStringLiteral("PluCode"))->setAsString(r.code);
+        if (!r.name.isNull()) ds.FieldByName(QStringLiteral("PluName"))->setValue(r.name);
+        if (!r.times.isNull()) ds.FieldByName(QStringLiteral("TryTimes"))->setValue(r.times);
+        if (!r.price.isNull()) ds.FieldByName(QStringLiteral("Price"))->setValue(r.price);
+        ds.Post();
+    }
+    // Bytes that are not UTF-8, stored through the raw setter, come out repaired as shown.
+    ds.Append();
+    ds.FieldByName(QStringLiteral("PluCode"))->setAsString(QStringLiteral("PC"));
+    ds.FieldByName(QStringLiteral("PluName"))->setUtf8(std::string_view("ab\xFF" "cd"));
+    ds.Post();
+    grid.updateFooters();
+
+    // The workbook: rows 3-5 are P1-P3, then the rows above.
+    const QString xlsx = dir + QStringLiteral("/kinds.xlsx");
+    saveAs(xlsx);
+    ExportToExcel(&grid, QStringLiteral("kinds.xlsx"));
+    ASSERT_TRUE(QFile::exists(xlsx));
+    const QString sheet = run(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/worksheets/sheet1.xml")});
+    ASSERT_FALSE(sheet.isEmpty());
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("A6")), QStringLiteral("P5"));
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("B6")), astral);
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("C6")), QStringLiteral("-1234.5"));
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("D6")), QStringLiteral("-7"));
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("E6")), QStringLiteral("*"));
+    // An empty text, a null text and null numbers write no cell; a zero is a number.
+    for (const char* ref : {"B7", "C7", "D7", "B8"})
+        EXPECT_FALSE(sheet.contains(QStringLiteral("<c r=\"%1\"").arg(QLatin1String(ref)))) << ref;
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("A7")), QStringLiteral("P6"));
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("C8")), QStringLiteral("0"));
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("D8")), QStringLiteral("0"));
+    // Line breaks, tabs and markup stay in the cell (escaped in the XML); spaces at the ends kept.
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("B9")), QStringLiteral("a_x000D_\nb\tc &lt;&amp;&gt; \"q\""));
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("C9")), QStringLiteral("0.001"));
+    EXPECT_TRUE(sheet.contains(QStringLiteral("<t xml:space=\"preserve\">%1</t>").arg(padded)));
+    // A cell holds 32,767 characters: the character that does not fit whole is left out.
+    const QString cut = sheetCell(sheet, QStringLiteral("B11"));
+    EXPECT_TRUE(cut == QString(32766, QLatin1Char('x'))) << cut.size() << " ends " << cut.right(3).toStdString();
+    EXPECT_TRUE(sheetCell(sheet, QStringLiteral("B12")) == manyBytes);
+    EXPECT_EQ(sheetCell(sheet, QStringLiteral("A12")), QStringLiteral("PB"));
+    {
+        // (As bytes: a reader would repair them itself.)
+        QProcess unzip;
+        unzip.start(QStringLiteral("unzip"), {QStringLiteral("-p"), xlsx, QStringLiteral("xl/worksheets/sheet1.xml")});
+        ASSERT_TRUE(unzip.waitForFinished(60000));
+        EXPECT_TRUE(unzip.readAllStandardOutput().contains("<c r=\"B13\" t=\"inlineStr\"><is><t>ab\xEF\xBF\xBD" "cd</t>"));
+    }
+
+    // The text file: every text whole on its line, tabs and breaks as spaces, numbers as shown.
+    const QString txt = dir + QStringLiteral("/kinds.txt");
+    saveAs(txt);
+    ExportToText(&grid, QStringLiteral("kinds.txt"));
+    const QStringList lines = readText(txt).mid(1).split(QStringLiteral("\r\n"));
+    ASSERT_EQ(lines.size(), 1 + 3 + 8 + 1 + 1) << lines.size();
+    EXPECT_EQ(lines[4], QStringLiteral("P5\t%1\t-1,234.50\t-7\t*").arg(astral));
+    EXPECT_EQ(lines[5], QStringLiteral("P6\t\t\t\t*"));
+    EXPECT_EQ(lines[6], QStringLiteral("P7\t\t0.00\t0\t*"));
+    EXPECT_EQ(lines[7], QStringLiteral("P8\ta b c <&> \"q\"\t0.00\t1\t*"));
+    EXPECT_EQ(lines[8], QStringLiteral("P9\t%1\t2.00\t2\t*").arg(padded));
+    EXPECT_TRUE(lines[9] == QStringLiteral("PA\t%1\t3.00\t3\t*").arg(tooLong)) << lines[9].size();
+    {
+        QFile raw(txt);
+        ASSERT_TRUE(raw.open(QIODevice::ReadOnly));
+        EXPECT_TRUE(raw.readAll().contains("\r\nPC\tab\xEF\xBF\xBD" "cd\t\t\t*\r\n"));
+    }
+    EXPECT_TRUE(lines[10] == QStringLiteral("PB\t%1\t4.00\t4\t*").arg(manyBytes)) << lines[10].size();
+
+    // The page: the same texts escaped.
+    const QString htm = dir + QStringLiteral("/kinds.htm");
+    saveAs(htm);
+    ExportToHtml(&grid, QStringLiteral("kinds.htm"));
+    const QString html = readText(htm);
+    EXPECT_TRUE(html.contains(QStringLiteral("<tr><td>P5</td><td>%1</td><td class=\"n\">-1,234.50</td><td class=\"n\">-7</td>"
+                                             "<td>*</td></tr>").arg(astral)));
+    EXPECT_TRUE(html.contains(QStringLiteral("<tr><td>P6</td><td></td><td class=\"n\"></td><td class=\"n\"></td>"
+                                             "<td>*</td></tr>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td>a\r\nb\tc &lt;&amp;&gt; &quot;q&quot;</td>")));
+    EXPECT_TRUE(html.contains(QStringLiteral("<td>%1</td>").arg(tooLong)));
+    EXPECT_EQ(otherFiles(dir, {QStringLiteral("kinds.xlsx"), QStringLiteral("kinds.txt"), QStringLiteral("kinds.htm")}),
+              QStringList());
+}
