@@ -480,12 +480,44 @@ LoadPlan planLoad(DbCursor& cur, const QList<TField*>& fields)
 // three rows after they were read. The dictionaries of a large result live far out of the
 // cache, and waiting for these misses one after another was most of a load's own cost; here the
 // stepping of the statement runs while they arrive. A column's texts are interned in row order.
+//
+// A column of nearly distinct texts (remarks) skips the lookup: its dictionary is large, so the
+// lookups miss the cache, and they mostly find nothing. Which columns are such is measured on
+// a window of rows after the first ones (a column drawing on a bounded set of texts, such as
+// goods' names, still finds new texts in its first rows): where most texts of the window were
+// new, the rest of the load stores the texts as they come (StringPool::append). Only a
+// dictionary made for this load does so: one shared with the previous rows of a reload holds
+// the texts already.
 class TextPipeline {
 public:
     static constexpr size_t kDepth = 4;
+    static constexpr size_t kWindowStart = 32768, kWindowEnd = 65536;
     explicit TextPipeline(const std::vector<LoadPlan::Read>& reads) : m_reads(reads)
     {
         for (Row& r : m_ring) r.entries.resize(reads.size());
+        m_cols.resize(reads.size());
+        for (size_t ti = 0; ti < reads.size(); ++ti) {
+            const Column& c = *reads[ti].col;
+            m_cols[ti].fresh = c.kind == Kind::Str && c.pool->size() == 0 && c.pool.use_count() == 1;
+        }
+    }
+    // Called after each row: opens and closes the measuring window.
+    void measure(size_t rows)
+    {
+        if (rows == kWindowStart) {
+            for (size_t ti = 0; ti < m_cols.size(); ++ti) {
+                m_cols[ti].entriesAtStart = m_reads[ti].col->pool->size();
+                m_cols[ti].textsAtStart = m_cols[ti].texts;
+            }
+        } else if (rows == kWindowEnd) {
+            finish(); // the texts of the window are all stored, and the pipeline is empty
+            for (size_t ti = 0; ti < m_cols.size(); ++ti) {
+                ColState& cs = m_cols[ti];
+                const size_t texts = cs.texts - cs.textsAtStart;
+                const size_t added = m_reads[ti].col->pool->size() - cs.entriesAtStart;
+                cs.append = cs.fresh && texts >= 4096 && added * 2 > texts;
+            }
+        }
     }
     // Starts the next row: its entries are set by null() and text().
     void beginRow()
@@ -494,13 +526,22 @@ public:
         r.bytes.clear();
         for (Entry& e : r.entries) e.state = Entry::Skip;
     }
-    void null(size_t ti) { m_ring[m_next % kDepth].entries[ti].state = Entry::Null; }
+    void null(size_t ti)
+    {
+        if (m_cols[ti].append) m_reads[ti].col->appendNull();
+        else m_ring[m_next % kDepth].entries[ti].state = Entry::Null;
+    }
     void text(size_t ti, std::string_view s, const StringPool& pool)
     {
-        Row& r = m_ring[m_next % kDepth];
-        Entry& e = r.entries[ti];
         // Texts from a database may hold bytes that are not UTF-8: they are stored repaired.
         if (!isValidUtf8(s)) s = repairedUtf8(s);
+        if (m_cols[ti].append) {
+            Column& c = *m_reads[ti].col;
+            c.ids.push_back(c.pool->append(s, StringPool::hash(s)));
+            return;
+        }
+        Row& r = m_ring[m_next % kDepth];
+        Entry& e = r.entries[ti];
         e.state = Entry::Text;
         e.offset = uint32_t(r.bytes.size());
         e.length = uint32_t(s.size());
@@ -533,6 +574,12 @@ private:
         std::string bytes; // the row's texts, one after another
         std::vector<Entry> entries; // per read
     };
+    struct ColState {
+        bool fresh = false;  // a dictionary of this load only
+        bool append = false; // texts stored without the lookup
+        size_t texts = 0;    // texts looked up so far
+        size_t textsAtStart = 0, entriesAtStart = 0;
+    };
     void prefetchOffsets(Row& r)
     {
         for (size_t ti = 0; ti < r.entries.size(); ++ti)
@@ -550,11 +597,16 @@ private:
             const Entry& e = r.entries[ti];
             if (e.state == Entry::Skip) continue;
             Column& c = *m_reads[ti].col;
-            if (e.state == Entry::Null) c.appendNull();
-            else c.ids.push_back(c.pool->intern(std::string_view(r.bytes).substr(e.offset, e.length), e.hash));
+            if (e.state == Entry::Null) {
+                c.appendNull();
+            } else {
+                c.ids.push_back(c.pool->intern(std::string_view(r.bytes).substr(e.offset, e.length), e.hash));
+                ++m_cols[ti].texts;
+            }
         }
     }
     const std::vector<LoadPlan::Read>& m_reads;
+    std::vector<ColState> m_cols;
     Row m_ring[kDepth];
     size_t m_next = 0; // rows begun
 };
@@ -651,6 +703,7 @@ size_t readRows(DbCursor& cur, LoadPlan& plan)
         }
         ++rows;
         texts.endRow();
+        texts.measure(rows);
         cur.next();
     }
     texts.finish();

@@ -148,6 +148,19 @@ uint32_t StringPool::intern(std::string_view s, uint64_t h)
         }
         slot = (slot + 1) & m_mask;
     }
+    const uint32_t id = add(s);
+    m_table[slot] = (tag << 32) | (uint64_t(id) + 1);
+    m_last = id;
+    m_lastLen = uint32_t(n);
+    m_lastA = key.a;
+    m_lastB = key.b;
+    return id;
+}
+
+// A new entry holding s.
+uint32_t StringPool::add(std::string_view s)
+{
+    const size_t n = s.size();
     if (m_bytes.size() + n > 0xFFFFFFF0u)
         throw DatasetError(QStringLiteral("数据量过大：一列的文字超过 4 GB"));
     const uint32_t id = size();
@@ -157,17 +170,31 @@ uint32_t StringPool::intern(std::string_view s, uint64_t h)
     }
     m_bytes.insert(m_bytes.end(), s.begin(), s.end());
     m_starts.push_back(uint32_t(m_bytes.size()));
-    m_table[slot] = (tag << 32) | (uint64_t(id) + 1);
-    m_last = id;
-    m_lastLen = uint32_t(n);
-    m_lastA = key.a;
-    m_lastB = key.b;
+    return id;
+}
+
+uint32_t StringPool::append(std::string_view s, uint64_t h)
+{
+    // The lookup table would not know the texts added here.
+    if (!m_table.empty()) dropTable();
+    m_last = kNullId;
+    // Small enough to stay in the cache: it catches the empty text and the few phrases that
+    // recur among otherwise distinct texts.
+    constexpr size_t kRecent = 4096;
+    if (m_recent.empty()) m_recent.assign(kRecent, 0);
+    uint64_t& e = m_recent[size_t(h) & (kRecent - 1)];
+    if (e && (e >> 32) == (h >> 32)) {
+        const uint32_t id = uint32_t(e) - 1;
+        if (get(id) == s) return id;
+    }
+    const uint32_t id = add(s);
+    e = ((h >> 32) << 32) | (uint64_t(id) + 1);
     return id;
 }
 
 size_t StringPool::memoryBytes() const
 {
-    return m_bytes.capacity() + m_starts.capacity() * 4 + m_table.capacity() * 8;
+    return m_bytes.capacity() + m_starts.capacity() * 4 + m_table.capacity() * 8 + m_recent.capacity() * 8;
 }
 
 void StringPool::shrink()
@@ -181,6 +208,7 @@ void StringPool::dropTable()
 {
     std::vector<uint64_t>().swap(m_table);
     m_mask = 0;
+    std::vector<uint64_t>().swap(m_recent);
 }
 
 // --- Column ---------------------------------------------------------------------------------

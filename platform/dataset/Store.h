@@ -28,6 +28,11 @@ public:
     uint32_t intern(std::string_view s) { return intern(s, hash(s)); }
     // The same with the text's hash already taken (hash(s)).
     uint32_t intern(std::string_view s, uint64_t h);
+    // Stores a text as a new entry unless one of a few thousand recently stored texts equals
+    // it: for a column of nearly distinct texts, where a lookup in the whole dictionary would
+    // mostly miss the cache and find nothing. Equal texts may then have several ids, so that
+    // readers compare texts, never ids. Drops the lookup table (the next intern rebuilds it).
+    uint32_t append(std::string_view s, uint64_t h);
     static uint64_t hash(std::string_view s);
     // Starts loading the table slot of a hash into the cache: a load takes the hashes of a whole
     // row first, so that the misses of its columns overlap instead of following one another.
@@ -82,6 +87,7 @@ public:
 
 private:
     void grow(size_t atLeast = 0);
+    uint32_t add(std::string_view s);
     std::vector<char> m_bytes;
     std::vector<uint32_t> m_starts; // entry i is [m_starts[i], m_starts[i+1])
     // slot -> (high 32 bits of the hash << 32) | (id + 1), 0 empty: a probe compares the hash
@@ -89,6 +95,8 @@ private:
     std::vector<uint64_t> m_table;
     uint32_t m_mask = 0;
     bool m_slowGrowth = false;
+    // append(): slot (by hash) -> (high 32 bits of the hash << 32) | (id + 1), 0 empty.
+    std::vector<uint64_t> m_recent;
     // The id returned last, with its length and short key.
     uint32_t m_last = 0xFFFFFFFFu;
     uint32_t m_lastLen = 0;

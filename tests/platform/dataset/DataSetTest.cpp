@@ -584,4 +584,95 @@ TEST(TextPool, OneIdPerDistinctText)
     }
 }
 
+// A column of nearly distinct texts is loaded without looking each text up in its whole
+// dictionary, so equal texts far apart may get separate entries. Sorting, filtering, locating,
+// an edit and a reload must still treat equal texts as equal.
+TEST_F(DataSetTest, EqualTextsStoredTwiceInANearlyDistinctColumnStayEqual)
+{
+    // 80,000 rows: a fifth empty, a fifth one phrase, the rest distinct, except that from row
+    // 70,000 on some rows repeat the text of the row 60,000 before.
+    db->executeScript(QStringLiteral(
+        "create table N (I int, Note text, K int);"
+        "with recursive s(i) as (select 0 union all select i + 1 from s where i < 79999) "
+        "insert into N select i, case when i % 5 = 0 then '' when i % 5 = 1 then '满意' "
+        "else '评价' || substr('甲乙丙丁戊己庚辛壬癸', ((case when i >= 70000 and i % 5 = 2 then i - 60000 else i end) "
+        "* 31 % 10) + 1, 1) || ((case when i >= 70000 and i % 5 = 2 then i - 60000 else i end) * 7919 % 100003) end, "
+        "i % 7 from s;"));
+    TClientDataSet ds;
+    load(ds, QStringLiteral("select I, Note, K from N order by I"));
+    ASSERT_EQ(ds.RecordCount(), 80000);
+    const int noteCol = ds.FieldByName(u"Note"_s)->storeColumn();
+    const uint32_t entries = ds.store()->cols[size_t(noteCol)].pool->size();
+    TADOQuery distinct(db.get());
+    distinct.SQL << u"select count(distinct Note) D from N"_s;
+    distinct.Open();
+    // (Else the rows below test nothing new.)
+    ASSERT_GT(entries, uint32_t(distinct.FieldByName(u"D"_s).AsInteger())) << "no text stored twice";
+
+    // The rows as read, and the expected order by Note (GBK bytes) then K descending.
+    std::vector<QByteArray> note;
+    std::vector<int> k;
+    ds.First();
+    for (; !ds.Eof(); ds.Next()) {
+        note.push_back(Gbk::encode(ds.FieldByName(u"Note"_s)->AsString()));
+        k.push_back(int(ds.FieldByName(u"K"_s)->AsInteger()));
+    }
+    auto expected = [&] {
+        std::vector<int> perm(note.size());
+        for (size_t i = 0; i < perm.size(); ++i) perm[i] = int(i);
+        std::stable_sort(perm.begin(), perm.end(), [&](int a, int b) {
+            const int c = note[size_t(a)].compare(note[size_t(b)]);
+            return c != 0 ? c < 0 : k[size_t(a)] > k[size_t(b)];
+        });
+        return perm;
+    };
+    auto view = [&] {
+        std::vector<int> v;
+        for (int i = 0; i < ds.RecordCount(); ++i) v.push_back(ds.physicalRow(i));
+        return v;
+    };
+    ds.AddIndex(u"ByNote"_s, u"Note;K"_s, 0, u"K"_s);
+    ds.setIndexName(u"ByNote"_s);
+    EXPECT_TRUE(view() == expected());
+
+    // Row 10,002's text is stored again for row 70,002: the key after it decides their order.
+    TADOQuery pick(db.get());
+    pick.SQL << u"select Note from N where I = 10002"_s;
+    pick.Open();
+    const QString text = pick.FieldByName(u"Note"_s).AsString();
+    ASSERT_FALSE(text.isEmpty());
+    for (const QString& filter : {u"[Note] = '%1'"_s.arg(text), u"[Note] like '%1'"_s.arg(text)}) {
+        ds.setFilter(filter);
+        ds.setFiltered(true);
+        EXPECT_TRUE(view() == (std::vector<int>{10002, 70002})) << filter.toStdString(); // K 6 before K 2
+        ds.setFiltered(false);
+    }
+    ds.First();
+    ASSERT_TRUE(ds.Locate(u"Note"_s, text));
+    EXPECT_EQ(ds.Bookmark(), 10002);
+
+    // An edit to that text finds one of its entries; the sort puts the row with its equals.
+    const uint32_t before = ds.store()->cols[size_t(noteCol)].pool->size();
+    ds.setIndexName(QString());
+    ds.setRecNo(6); // row 5, empty
+    ds.Edit();
+    ds.FieldByName(u"Note"_s)->setAsString(text);
+    ds.Post();
+    EXPECT_EQ(ds.store()->cols[size_t(noteCol)].pool->size(), before);
+    note[5] = Gbk::encode(text);
+    ds.setIndexName(u"ByNote"_s);
+    EXPECT_TRUE(view() == expected());
+    ds.setFilter(u"[Note] = '%1'"_s.arg(text));
+    ds.setFiltered(true);
+    EXPECT_TRUE(view() == (std::vector<int>{10002, 5, 70002})); // K 6, 5, 2
+    ds.setFiltered(false);
+
+    // A reload shares the dictionary (looking texts up again): the same order and matches.
+    ds.Refresh();
+    note[5] = QByteArray();
+    EXPECT_TRUE(view() == expected());
+    ds.setFiltered(true);
+    EXPECT_TRUE(view() == (std::vector<int>{10002, 70002}));
+}
+
 } // namespace
