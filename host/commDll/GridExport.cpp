@@ -171,13 +171,9 @@ const ExportRow& ExportRowReader::read(int viewPos)
         if (src.storeColumn >= 0) {
             const dsimpl::Column& c = st->cols[size_t(src.storeColumn)];
             if (src.storedText) {
-                // Stored texts are UTF-8 as they are shown; one that is not (written through the
-                // raw setter) is shown repaired, as the grid does.
-                const std::string_view t = c.str(size_t(phys));
-                if (dsimpl::isValidUtf8(t)) {
-                    v.text = t;
-                    continue;
-                }
+                // The dataset stores well-formed UTF-8 only: the bytes are the text shown.
+                v.text = c.str(size_t(phys));
+                continue;
             } else {
                 if (!c.isNull(size_t(phys))) {
                     v.isNumber = true;

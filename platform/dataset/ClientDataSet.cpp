@@ -1405,7 +1405,9 @@ void TClientDataSet::writeUtf8(TField* f, std::string_view s)
     const int row = m_state == dsCalcFields ? m_accessRow : m_editRow;
     Column& c = m_store->cols[size_t(f->m_col)];
     if (c.kind == Kind::Str) {
-        c.ids[size_t(row)] = c.pool->intern(s);
+        // Bytes that are not UTF-8 are stored repaired, as a load stores them: readers of the
+        // stored bytes rely on it.
+        c.ids[size_t(row)] = c.pool->intern(isValidUtf8(s) ? s : repairedUtf8(s));
         ++c.version;
     } else {
         storeVariant(c, size_t(row), QVariant(QString::fromUtf8(s.data(), qsizetype(s.size()))), f->FieldName());

@@ -675,4 +675,21 @@ TEST_F(DataSetTest, EqualTextsStoredTwiceInANearlyDistinctColumnStayEqual)
     EXPECT_TRUE(view() == (std::vector<int>{10002, 70002}));
 }
 
+TEST_F(DataSetTest, RawBytesThatAreNotUtf8AreStoredRepaired)
+{
+    // As a load stores them: a byte that starts no character becomes U+FFFD, so that readers of
+    // the stored bytes (exports, comparisons) only ever meet UTF-8.
+    TClientDataSet ds;
+    ds.addField(u"Name"_s, ftString, 20);
+    ds.CreateDataSet();
+    ds.Append();
+    ds.FieldByName(u"Name"_s)->setUtf8(std::string_view("ab\xFF" "c\xE5\xA5"));
+    ds.Post();
+    EXPECT_EQ(ds.FieldByName(u"Name"_s)->asUtf8(), std::string_view("ab\xEF\xBF\xBD" "c\xEF\xBF\xBD\xEF\xBF\xBD"));
+    EXPECT_EQ(ds.FieldByName(u"Name"_s)->AsString(), u"ab\uFFFDc\uFFFD\uFFFD"_s);
+    ds.setFilter(u"[Name] = 'ab\uFFFDc\uFFFD\uFFFD'"_s);
+    ds.setFiltered(true);
+    EXPECT_EQ(ds.RecordCount(), 1);
+}
+
 } // namespace
