@@ -488,10 +488,17 @@ LoadPlan planLoad(DbCursor& cur, const QList<TField*>& fields)
 // new, the rest of the load stores the texts as they come (StringPool::append). Only a
 // dictionary made for this load does so: one shared with the previous rows of a reload holds
 // the texts already.
+//
+// A column with a small dictionary (codes, names of a few hundred staff) misses nothing: its
+// texts are looked up as they are read, without the copy and the stages. Which columns are
+// small is seen after the first rows and again at regular intervals, where the pipeline is
+// empty, so that each column's texts stay in row order.
 class TextPipeline {
 public:
     static constexpr size_t kDepth = 4;
     static constexpr size_t kWindowStart = 32768, kWindowEnd = 65536;
+    static constexpr size_t kSmallCheck = 4096, kSmallEvery = 65536;
+    static constexpr uint32_t kSmall = 2048; // entries: the lookup table stays in the first-level cache
     explicit TextPipeline(const std::vector<LoadPlan::Read>& reads) : m_reads(reads)
     {
         for (Row& r : m_ring) r.entries.resize(reads.size());
@@ -509,13 +516,21 @@ public:
                 m_cols[ti].entriesAtStart = m_reads[ti].col->pool->size();
                 m_cols[ti].textsAtStart = m_cols[ti].texts;
             }
-        } else if (rows == kWindowEnd) {
+        }
+        if (rows == kWindowEnd) {
             finish(); // the texts of the window are all stored, and the pipeline is empty
             for (size_t ti = 0; ti < m_cols.size(); ++ti) {
                 ColState& cs = m_cols[ti];
                 const size_t texts = cs.texts - cs.textsAtStart;
                 const size_t added = m_reads[ti].col->pool->size() - cs.entriesAtStart;
                 cs.append = cs.fresh && texts >= 4096 && added * 2 > texts;
+            }
+        }
+        if (rows == kSmallCheck || rows % kSmallEvery == 0) {
+            finish();
+            for (size_t ti = 0; ti < m_cols.size(); ++ti) {
+                const Column& c = *m_reads[ti].col;
+                m_cols[ti].direct = !m_cols[ti].append && c.kind == Kind::Str && c.pool->size() <= kSmall;
             }
         }
     }
@@ -528,7 +543,7 @@ public:
     }
     void null(size_t ti)
     {
-        if (m_cols[ti].append) m_reads[ti].col->appendNull();
+        if (m_cols[ti].append || m_cols[ti].direct) m_reads[ti].col->appendNull();
         else m_ring[m_next % kDepth].entries[ti].state = Entry::Null;
     }
     void text(size_t ti, std::string_view s, const StringPool& pool)
@@ -538,6 +553,12 @@ public:
         if (m_cols[ti].append) {
             Column& c = *m_reads[ti].col;
             c.ids.push_back(c.pool->append(s, StringPool::hash(s)));
+            return;
+        }
+        if (m_cols[ti].direct) {
+            Column& c = *m_reads[ti].col;
+            c.ids.push_back(c.pool->intern(s));
+            ++m_cols[ti].texts;
             return;
         }
         Row& r = m_ring[m_next % kDepth];
@@ -577,6 +598,7 @@ private:
     struct ColState {
         bool fresh = false;  // a dictionary of this load only
         bool append = false; // texts stored without the lookup
+        bool direct = false; // texts looked up as they are read
         size_t texts = 0;    // texts looked up so far
         size_t textsAtStart = 0, entriesAtStart = 0;
     };

@@ -112,6 +112,12 @@ void StringPool::grow(size_t atLeast)
 }
 
 
+uint32_t StringPool::intern(std::string_view s)
+{
+    if (m_last != kNullId && m_lastLen == s.size() && get(m_last) == s) return m_last;
+    return intern(s, hash(s));
+}
+
 uint32_t StringPool::intern(std::string_view s, uint64_t h)
 {
     const size_t n = s.size();

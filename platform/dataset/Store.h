@@ -25,7 +25,8 @@ constexpr uint32_t kNullId = 0xFFFFFFFFu;
 class StringPool {
 public:
     StringPool();
-    uint32_t intern(std::string_view s) { return intern(s, hash(s)); }
+    // (The text before is checked first, without hashing: lists repeat values row after row.)
+    uint32_t intern(std::string_view s);
     // The same with the text's hash already taken (hash(s)).
     uint32_t intern(std::string_view s, uint64_t h);
     // Stores a text as a new entry unless one of a few thousand recently stored texts equals

@@ -692,4 +692,30 @@ TEST_F(DataSetTest, RawBytesThatAreNotUtf8AreStoredRepaired)
     EXPECT_EQ(ds.RecordCount(), 1);
 }
 
+TEST_F(DataSetTest, EveryTextKeepsItsRowWhileColumnsChangeHowTheyAreStored)
+{
+    // G starts with a small dictionary and outgrows it; H is small throughout; R is nearly
+    // distinct from the start; N is null every third row. Each column changes how its texts
+    // are looked up during the load, and each text must still land in its own row.
+    db->executeScript(QStringLiteral(
+        "create table G (I int, G text, H text, R text, N text);"
+        "with recursive s(i) as (select 0 union all select i + 1 from s where i < 69999) "
+        "insert into G select i, 'g' || (i / 8), 'h' || (i % 3), 'r' || (i * 7919 % 100003), "
+        "case when i % 3 = 0 then null else 'n' || (i % 5000) end from s;"));
+    TClientDataSet ds;
+    load(ds, QStringLiteral("select I, G, H, R, N from G order by I"));
+    ASSERT_EQ(ds.RecordCount(), 70000);
+    int wrong = 0;
+    for (ds.First(); !ds.Eof(); ds.Next()) {
+        const qint64 i = ds.FieldByName(u"I"_s)->AsInteger();
+        const bool ok = ds.FieldByName(u"G"_s)->AsString() == u"g%1"_s.arg(i / 8) &&
+                        ds.FieldByName(u"H"_s)->AsString() == u"h%1"_s.arg(i % 3) &&
+                        ds.FieldByName(u"R"_s)->AsString() == u"r%1"_s.arg(i * 7919 % 100003) &&
+                        (i % 3 == 0 ? ds.FieldByName(u"N"_s)->IsNull()
+                                    : ds.FieldByName(u"N"_s)->AsString() == u"n%1"_s.arg(i % 5000));
+        if (!ok && wrong++ < 3) ADD_FAILURE() << "row " << i;
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
 } // namespace
