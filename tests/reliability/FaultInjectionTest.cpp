@@ -16,6 +16,7 @@
 #include "query/PubQuery.h"
 #include "query/QryDialog.h"
 #include "query/UQryShow.h"
+#include "tests/reliability/PristineTables.h"
 #include "tests/support/TestSupport.h"
 #include "tryout/TryOutLr.h"
 #include "tryout/TryOutMng.h"
@@ -53,35 +54,12 @@ protected:
     }
 
     // What restore() puts back: the database as it is now.
-    void rememberPristine()
-    {
-        pristine = testTempDir() + u"/pristine.db"_s;
-        db->executeScript(u"VACUUM INTO '%1'"_s.arg(pristine));
-        tables = queryRows(*db, u"select name from sqlite_master where type='table' and name not like 'sqlite%' order by name"_s);
-    }
-    QString pristine;
-    QStringList tables;
-
+    void rememberPristine() { pristine.remember(*db); }
     // Every row of every table, sorted per table.
-    QStringList snapshot()
-    {
-        QStringList out;
-        for (const QString& t : std::as_const(tables)) {
-            QStringList rows = queryRows(*db, u"select * from "_s + t);
-            rows.sort();
-            out << t + u": "_s + rows.join(u" | "_s);
-        }
-        return out;
-    }
-
+    QStringList snapshot() const { return pristine.snapshot(*db); }
     // Puts every table back as it was when the test began.
-    void restore()
-    {
-        QString script = u"ATTACH '%1' AS p;"_s.arg(pristine);
-        for (const QString& t : std::as_const(tables))
-            script += u"DELETE FROM main.%1; INSERT INTO main.%1 SELECT * FROM p.%1;"_s.arg(t);
-        db->executeScript(script + u"DETACH p;"_s);
-    }
+    void restore() const { pristine.restore(*db); }
+    PristineTables pristine;
 
     // How a failed flow tells its user: a message box the flow does not show when it succeeds,
     // or, for a flow whose failure the user need not act on, a record in the error log.

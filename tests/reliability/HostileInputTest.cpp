@@ -17,6 +17,7 @@
 #include "query/PubQuery.h"
 #include "query/QryDialog.h"
 #include "query/UQryShow.h"
+#include "tests/reliability/PristineTables.h"
 #include "tests/support/TestSupport.h"
 #include "tryout/TryOutLr.h"
 #include "tryout/TryOutRefresh.h"
@@ -213,9 +214,7 @@ protected:
         inputs = p.get();
         prompts = std::move(p);
         EnsureCalcFieldTable(); // the editor makes it when it opens; here it is one of the tables compared
-        pristine = testTempDir() + u"/pristine.db"_s;
-        db->executeScript(u"VACUUM INTO '%1'"_s.arg(pristine));
-        tables = queryRows(*db, u"select name from sqlite_master where type='table' and name not like 'sqlite%' order by name"_s);
+        pristine.remember(*db);
         // The head dataset of the register list, for the calculated-field editor and the chart.
         ds.setObjectName(u"qryHead"_s);
         ds.addField(u"OrgName"_s, ftString, 20)->setDisplayLabel(u"组织"_s);
@@ -239,24 +238,8 @@ protected:
         HostTest::TearDown();
     }
 
-    QStringList snapshot(const QStringList& except)
-    {
-        QStringList out;
-        for (const QString& t : std::as_const(tables)) {
-            if (except.contains(t, Qt::CaseInsensitive)) continue;
-            QStringList rows = queryRows(*db, u"select * from "_s + t);
-            rows.sort();
-            out << t + u": "_s + rows.join(u" | "_s);
-        }
-        return out;
-    }
-    void restore()
-    {
-        QString script = u"ATTACH '%1' AS p;"_s.arg(pristine);
-        for (const QString& t : std::as_const(tables))
-            script += u"DELETE FROM main.%1; INSERT INTO main.%1 SELECT * FROM p.%1;"_s.arg(t);
-        db->executeScript(script + u"DETACH p;"_s);
-    }
+    QStringList snapshot(const QStringList& except) const { return pristine.snapshot(*db, except); }
+    void restore() const { pristine.restore(*db); }
     QString one(const QString& sql) { return queryRows(*db, sql).value(0); }
     std::optional<QString> optionalOne(const QString& sql)
     {
@@ -531,8 +514,7 @@ protected:
     }
 
     InputBoxPrompter* inputs = nullptr;
-    QString pristine;
-    QStringList tables;
+    PristineTables pristine;
     TClientDataSet ds;
     TDataSource src;
     TDBGridEh grid;
