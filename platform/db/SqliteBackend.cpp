@@ -89,8 +89,16 @@ public:
         sqlite3_busy_timeout(m_db, 5000);
         // Memory-mapped reads cut the cost of large list loads; WAL lets readers and a writer
         // work side by side.
-        executeScript(QStringLiteral("PRAGMA mmap_size=4294967296; PRAGMA journal_mode=WAL; "
-                                     "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;"));
+        // A file that is no database fails only here; the handle (and its open file) must not
+        // outlive the failed constructor, whose destructor never runs.
+        try {
+            executeScript(QStringLiteral("PRAGMA mmap_size=4294967296; PRAGMA journal_mode=WAL; "
+                                         "PRAGMA synchronous=NORMAL; PRAGMA foreign_keys=OFF;"));
+        } catch (...) {
+            sqlite3_close_v2(m_db);
+            m_db = nullptr;
+            throw;
+        }
     }
     ~SqliteBackend() override
     {

@@ -2,6 +2,9 @@
 #include "platform/db/Db.h"
 #include "tests/support/TestSupport.h"
 
+#include <QDir>
+#include <QFile>
+
 namespace {
 
 class SqliteDb : public ::testing::Test {
@@ -32,6 +35,28 @@ TEST(DbNullConnection, OpenExecAndTransactionRaiseDbError)
     EXPECT_THROW(q.ExecSQL(), DbError);
     EXPECT_TRUE(q.Eof());
     EXPECT_THROW(DbTransaction t(nullptr), DbError);
+}
+
+// A file that is not a database is refused when the connection is set up; a shop that keeps
+// retrying must not run out of file handles.
+TEST(SqliteOpen, AFileThatIsNoDatabaseIsRefusedAndLeavesNothingOpen)
+{
+    const QString junk = testTempDir() + QStringLiteral("/junk.db");
+    QFile f(junk);
+    ASSERT_TRUE(f.open(QIODevice::WriteOnly));
+    f.write(QByteArray("this is not a database, not at all, no tables here").repeated(100));
+    f.close();
+    const auto openFiles = [] { return QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::AllEntries | QDir::System | QDir::Hidden | QDir::NoDotAndDotDot).size(); };
+    const qsizetype before = openFiles();
+    for (int i = 0; i < 20; ++i) {
+        try {
+            (void)TADOConnection::openSqlite(junk);
+            ADD_FAILURE() << "a file that is no database was opened";
+        } catch (const DbError& e) {
+            EXPECT_TRUE(e.message().contains(QStringLiteral("not a database"))) << e.message().toStdString();
+        }
+    }
+    EXPECT_EQ(openFiles(), before);
 }
 
 TEST_F(SqliteDb, ParametersKeepTheirValuesAndTypes)
