@@ -240,6 +240,17 @@ protected:
 
     QStringList snapshot(const QStringList& except) const { return pristine.snapshot(*db, except); }
     void restore() const { pristine.restore(*db); }
+    // The calculated-field editor on the register list's head dataset, shown.
+    std::unique_ptr<TfrmSetCalcFld> openCalcEditor()
+    {
+        std::unique_ptr<TfrmSetCalcFld> f(TfrmBase::create<TfrmSetCalcFld>());
+        f->CalcDataSet = &ds;
+        f->FormKey = u"TryOut"_s;
+        f->FillColumns(-1);
+        f->show();
+        f->activateWindow();
+        return f;
+    }
     QString one(const QString& sql) { return queryRows(*db, sql).value(0); }
     std::optional<QString> optionalOne(const QString& sql)
     {
@@ -375,12 +386,7 @@ protected:
         const auto calc = [&](const char* name, QLineEdit* TfrmSetCalcFld::*target, const char* column, bool keys) {
             return BoxCase{name, {u"tXtQryField"_s},
                            [=, this](const auto& enter) {
-                               std::unique_ptr<TfrmSetCalcFld> f(TfrmBase::create<TfrmSetCalcFld>());
-                               f->CalcDataSet = &ds;
-                               f->FormKey = u"TryOut"_s;
-                               f->FillColumns(-1);
-                               f->show();
-                               f->activateWindow();
+                               const std::unique_ptr<TfrmSetCalcFld> f = openCalcEditor();
                                ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
                                QLineEdit* nameBox = f->cbxFldName->lineEdit();
                                QLineEdit* edit = target ? f.get()->*target : nameBox;
@@ -416,12 +422,7 @@ protected:
         c << calc("calculated field: remark", &TfrmSetCalcFld::EdtReMark, "Remark", false);
         c << BoxCase{"calculated field: text constant of the expression (the input box)", {u"tXtQryField"_s},
                      [&](const auto& enter) {
-                         std::unique_ptr<TfrmSetCalcFld> f(TfrmBase::create<TfrmSetCalcFld>());
-                         f->CalcDataSet = &ds;
-                         f->FormKey = u"TryOut"_s;
-                         f->FillColumns(-1);
-                         f->show();
-                         f->activateWindow();
+                         const std::unique_ptr<TfrmSetCalcFld> f = openCalcEditor();
                          ASSERT_TRUE(QTest::qWaitForWindowActive(f.get()));
                          f->cbxFldName->setFocus(Qt::TabFocusReason);
                          QTest::keyClicks(f->cbxFldName, u"Note"_s);
