@@ -125,14 +125,9 @@ TEST_F(FaultInjectionTest, RegisteringATrial)
         QPointer<TfrmTryOutLr> form = TfrmBase::create<TfrmTryOutLr>(nullptr);
         form->setOpener(&list);
         form->show();
-        const auto enter = [](QLineEdit* box, const QString& text) {
-            box->setFocus(Qt::TabFocusReason);
-            box->setText(text);
-            QTest::keyClick(box, Qt::Key_Tab);
-        };
-        enter(form->edtGrpCode, u"0101"_s);
-        enter(form->edtBeautyCode, u"3001"_s);
-        enter(form->edtGoodsCode, u"10010001"_s);
+        enterAndLeave(form->edtGrpCode, u"0101"_s);
+        enterAndLeave(form->edtBeautyCode, u"3001"_s);
+        enterAndLeave(form->edtGoodsCode, u"10010001"_s);
         form->edtRemark->setText(u"试用很好"_s);
         QTest::mouseClick(form->btnConfirm, Qt::LeftButton);
         delete form.data();

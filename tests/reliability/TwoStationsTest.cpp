@@ -202,13 +202,8 @@ void runStation(const QString& path, int station, int seconds)
     QPointer<TfrmTryOutLr> form = TfrmBase::create<TfrmTryOutLr>(nullptr);
     form->setOpener(&list);
     form->show();
-    const auto enter = [](QLineEdit* box, const QString& text) {
-        box->setFocus(Qt::TabFocusReason);
-        box->setText(text);
-        QTest::keyClick(box, Qt::Key_Tab);
-    };
-    enter(form->edtGrpCode, u"0101"_s);
-    enter(form->edtBeautyCode, u"3001"_s);
+    enterAndLeave(form->edtGrpCode, u"0101"_s);
+    enterAndLeave(form->edtBeautyCode, u"3001"_s);
 
     int stored = 0, duplicates = 0, deleted = 0, edited = 0, other = 0;
     QStringList otherTexts;
@@ -223,7 +218,7 @@ void runStation(const QString& path, int station, int seconds)
         if (op < 6) {
             at = QTime(11, 0, rnd.bounded(20));
             prompts.calls.clear();
-            enter(form->edtGoodsCode, Goods[rnd.bounded(Goods.size())]);
+            enterAndLeave(form->edtGoodsCode, Goods[rnd.bounded(Goods.size())]);
             QTest::mouseClick(form->btnConfirm, Qt::LeftButton);
             const QStringList said = prompts.texts();
             if (said.isEmpty() && form->edtGoodsCode->text().isEmpty()) ++stored;

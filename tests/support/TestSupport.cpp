@@ -6,6 +6,8 @@
 #include <QAtomicInt>
 #include <QCoreApplication>
 #include <QDir>
+#include <QLineEdit>
+#include <QTest>
 
 QString testTempDir()
 {
@@ -43,3 +45,10 @@ QStringList queryRows(TADOConnection& c, const QString& tsql)
     return rows;
 }
 
+
+void enterAndLeave(QLineEdit* box, const QString& text)
+{
+    box->setFocus(Qt::TabFocusReason);
+    box->setText(text);
+    QTest::keyClick(box, Qt::Key_Tab);
+}

@@ -9,6 +9,8 @@
 #include <QString>
 #include <memory>
 
+class QLineEdit;
+
 // A new empty folder under the build's test folder, unique per call.
 QString testTempDir();
 
@@ -17,6 +19,9 @@ std::unique_ptr<TADOConnection> makeTestDb(bool demo = true);
 
 // Runs one statement and returns its rows as tab-joined texts (handy for asserting results).
 QStringList queryRows(TADOConnection& c, const QString& tsql);
+
+// Types into a box as a user does and leaves it with Tab, so that its exit check runs.
+void enterAndLeave(QLineEdit* box, const QString& text);
 
 // Fixture: fresh demo database handed to the module as the host's connection, a head-office
 // session of user "1001", a scripted prompter, a pinned clock (2026-03-15 10:30:00).

@@ -60,19 +60,12 @@ protected:
         EXPECT_TRUE(QTest::qWaitForWindowActive(form));
         return form;
     }
-    // Types into a box that has the focus and leaves it with Tab.
-    void enter(QLineEdit* box, const QString& text)
-    {
-        box->setFocus(Qt::TabFocusReason);
-        box->setText(text);
-        QTest::keyClick(box, Qt::Key_Tab);
-    }
     // A normal entry at a head-office station: organisation, advisor and good accepted.
     void fill(const QString& org, const QString& advisor, const QString& good)
     {
-        enter(form->edtGrpCode, org);
-        enter(form->edtBeautyCode, advisor);
-        enter(form->edtGoodsCode, good);
+        enterAndLeave(form->edtGrpCode, org);
+        enterAndLeave(form->edtBeautyCode, advisor);
+        enterAndLeave(form->edtGoodsCode, good);
     }
     void click(QPushButton* b) { QTest::mouseClick(b, Qt::LeftButton); }
     QStringList messages() const { return prompts->texts(); }
@@ -184,8 +177,8 @@ TEST_F(TryOutLrTest, ShopStationShowsItsOwnOrganisationAndConfirmNeedsNone)
     EXPECT_EQ(form->edtGrpCode->text(), QStringLiteral("0101"));
     EXPECT_EQ(form->edtGrpName->text(), QStringLiteral("一楼化妆品"));
     EXPECT_TRUE(form->edtBeautyCode->hasFocus());
-    enter(form->edtBeautyCode, QStringLiteral("3001"));
-    enter(form->edtGoodsCode, QStringLiteral("10010001"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3001"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010001"));
     click(form->btnConfirm);
     EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
     EXPECT_EQ(rows(), QStringList({u"0101\t10010001\t0\t\t3001\t刘静\t2026-03-15\t10:30:00\t1001\t王芳"_s}));
@@ -214,25 +207,25 @@ TEST_F(TryOutLrTest, ShopStationEditKeepsTheRecordsOwnOrganisation)
 TEST_F(TryOutLrTest, OrganisationCheck)
 {
     open();
-    enter(form->edtGrpCode, QStringLiteral("0104")); // not deployed
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0104")); // not deployed
     EXPECT_EQ(messages(), QStringList({u"输入的组织信息不存在！"_s}));
     EXPECT_EQ(lastIcon(), MsgFlags::IconWarning);
     EXPECT_TRUE(form->edtGrpCode->hasFocus()); // returned without checking again
     EXPECT_TRUE(form->edtGrpName->text().isEmpty());
 
-    enter(form->edtGrpCode, QStringLiteral("0001")); // head office: no trials there
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0001")); // head office: no trials there
     EXPECT_EQ(messages().size(), 2);
-    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
     EXPECT_EQ(form->edtGrpName->text(), QStringLiteral("一楼化妆品"));
     EXPECT_EQ(form->CurrentOrg, QStringLiteral("0101"));
     EXPECT_TRUE(form->edtBeautyCode->hasFocus());
-    enter(form->edtGrpCode, QString());
+    enterAndLeave(form->edtGrpCode, QString());
     EXPECT_TRUE(form->edtGrpName->text().isEmpty());
     EXPECT_EQ(messages().size(), 2);
 
     // A database failure is an error box and a log record.
     exec(QStringLiteral("drop table SubShop"));
-    enter(form->edtGrpCode, QStringLiteral("0102"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0102"));
     EXPECT_EQ(messages().value(2), QStringLiteral("验证组织信息有效性失败，请查看系统日志。"));
     EXPECT_EQ(lastIcon(), MsgFlags::IconError);
     EXPECT_TRUE(form->edtGrpCode->hasFocus());
@@ -245,14 +238,14 @@ TEST_F(TryOutLrTest, ChangingTheOrganisationRechecksAdvisorAndGood)
     fill(QStringLiteral("0101"), QStringLiteral("3002"), QStringLiteral("10010001"));
     ASSERT_TRUE(messages().isEmpty());
     // 3002 and 10010001 are valid at 0102 as well: nothing is said or cleared.
-    enter(form->edtGrpCode, QStringLiteral("0102"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0102"));
     EXPECT_TRUE(messages().isEmpty());
     EXPECT_EQ(form->edtBeautyCode->text(), QStringLiteral("3002"));
     EXPECT_EQ(form->edtGoodsCode->text(), QStringLiteral("10010001"));
     EXPECT_EQ(form->edtGrpName->text(), QStringLiteral("二楼护肤品"));
 
     // At 0103 neither is: both warnings, in this order, and both pairs of boxes cleared.
-    enter(form->edtGrpCode, QStringLiteral("0103"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0103"));
     EXPECT_EQ(messages(), QStringList({AdvisorText, GoodText}));
     EXPECT_TRUE(form->edtBeautyCode->text().isEmpty());
     EXPECT_TRUE(form->edtBeauty->text().isEmpty());
@@ -271,30 +264,30 @@ TEST_F(TryOutLrTest, ChangingTheOrganisationRechecksAdvisorAndGood)
 TEST_F(TryOutLrTest, AdvisorAndGoodChecks)
 {
     open();
-    enter(form->edtGrpCode, QStringLiteral("0101"));
-    enter(form->edtBeautyCode, QStringLiteral("3101")); // assigned to 0101 but no advisor
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3101")); // assigned to 0101 but no advisor
     EXPECT_EQ(messages(), QStringList({AdvisorText}));
     EXPECT_TRUE(form->edtBeautyCode->text().isEmpty());
     EXPECT_TRUE(form->edtBeautyCode->hasFocus());
-    enter(form->edtBeautyCode, QStringLiteral("3003")); // advisor of 0102 only
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3003")); // advisor of 0102 only
     EXPECT_EQ(messages().size(), 2);
-    enter(form->edtBeautyCode, QStringLiteral("3001"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3001"));
     EXPECT_EQ(form->edtBeauty->text(), QStringLiteral("刘静"));
     EXPECT_TRUE(form->edtGoodsCode->hasFocus());
 
     for (const char* unbooked : {"10040004", "10040003", "10040005"}) { // unbooked, bill type 2, never drawn
-        enter(form->edtGoodsCode, QString::fromLatin1(unbooked));
+        enterAndLeave(form->edtGoodsCode, QString::fromLatin1(unbooked));
         EXPECT_EQ(messages().last(), GoodText) << unbooked;
         EXPECT_TRUE(form->edtGoodsCode->text().isEmpty());
         EXPECT_TRUE(form->edtGoodsCode->hasFocus());
     }
     EXPECT_EQ(messages().size(), 5);
-    enter(form->edtGoodsCode, QStringLiteral("10010003"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010003"));
     EXPECT_EQ(form->edtGoodsName->text(), QStringLiteral("美白修护精华液"));
 
     // Leaving an empty code clears the name without a message.
-    enter(form->edtBeautyCode, QString());
-    enter(form->edtGoodsCode, QString());
+    enterAndLeave(form->edtBeautyCode, QString());
+    enterAndLeave(form->edtGoodsCode, QString());
     EXPECT_TRUE(form->edtBeauty->text().isEmpty());
     EXPECT_TRUE(form->edtGoodsName->text().isEmpty());
     EXPECT_EQ(messages().size(), 5);
@@ -303,9 +296,9 @@ TEST_F(TryOutLrTest, AdvisorAndGoodChecks)
 TEST_F(TryOutLrTest, ADatabaseErrorInTheAdvisorCheckIsShownNotFatal)
 {
     open();
-    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
     exec(QStringLiteral("drop table XtUserSub"));
-    enter(form->edtBeautyCode, QStringLiteral("3001"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3001"));
     ASSERT_EQ(messages().size(), 1);
     EXPECT_TRUE(messages().value(0).contains(QStringLiteral("XtUserSub"))) << messages().value(0).toStdString();
     EXPECT_EQ(lastIcon(), MsgFlags::IconError);
@@ -315,7 +308,7 @@ TEST_F(TryOutLrTest, ADatabaseErrorInTheAdvisorCheckIsShownNotFatal)
 TEST_F(TryOutLrTest, LeavingByCancelOrCloseChecksNothing)
 {
     open();
-    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
     form->edtBeautyCode->setFocus(Qt::TabFocusReason);
     form->edtBeautyCode->setText(QStringLiteral("3101"));
     form->btnClose->setFocus(Qt::MouseFocusReason);
@@ -387,7 +380,7 @@ TEST_F(TryOutLrTest, ALongerClerkCaptionIsShownWholeAndNameBoxesAreLegible)
         EXPECT_TRUE(e->isReadOnly()) << e->objectName().toStdString();
         EXPECT_EQ(e->focusPolicy(), Qt::NoFocus) << e->objectName().toStdString();
     }
-    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
     EXPECT_EQ(form->edtGrpName->palette().color(QPalette::Text), form->edtGrpCode->palette().color(QPalette::Text));
     delete form.data();
 
@@ -443,7 +436,7 @@ TEST_F(TryOutLrTest, AdvisorAndGoodLookUps)
     EXPECT_EQ(messages(), QStringList({u"请首先录入组织。"_s}));
     EXPECT_EQ(picker.shown, 0);
 
-    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
     picker.pick = QStringLiteral("3002");
     click(form->btnBeauty);
     EXPECT_EQ(picker.titles, QStringList({u"美容顾问编码"_s, u"美容顾问姓名"_s}));
@@ -519,15 +512,15 @@ TEST_F(TryOutLrTest, ConfirmAsksForEachMissingEntryInOrder)
     click(form->btnConfirm);
     EXPECT_EQ(messages().value(0), QStringLiteral("请输入组织号！"));
     EXPECT_TRUE(form->edtGrpCode->hasFocus());
-    enter(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
     click(form->btnConfirm);
     EXPECT_EQ(messages().value(1), QStringLiteral("请输入美容顾问！"));
     EXPECT_TRUE(form->edtBeautyCode->hasFocus());
-    enter(form->edtBeautyCode, QStringLiteral("3001"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3001"));
     click(form->btnConfirm);
     EXPECT_EQ(messages().value(2), QStringLiteral("请输入试用品编码！"));
     EXPECT_TRUE(form->edtGoodsCode->hasFocus());
-    enter(form->edtGoodsCode, QStringLiteral("10010001"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010001"));
     form->cmbResult->setCurrentIndex(-1);
     click(form->btnConfirm);
     EXPECT_EQ(messages().value(3), QStringLiteral("请选择试用结果！"));
@@ -592,14 +585,14 @@ TEST_F(TryOutLrTest, AddModeSavesOneTrialAfterAnotherKeepingTheEntry)
 
     // The next good, a second later; then "0-满意" is stored as "0".
     setClock([] { return QDateTime(QDate(2026, 3, 15), QTime(15, 4, 5)); });
-    enter(form->edtGoodsCode, QStringLiteral("10010002"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010002"));
     form->cmbResult->setCurrentIndex(0);
     click(form->btnConfirm);
     EXPECT_EQ(rows().value(1), QStringLiteral("0101\t10010002\t0\t味道偏浓\t3001\t刘静\t2026-03-15\t15:04:05\t1001\t王芳"));
     EXPECT_EQ(list.loads, 2);
 
     // The same good in the same second is a duplicate.
-    enter(form->edtGoodsCode, QStringLiteral("10010002"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010002"));
     click(form->btnConfirm);
     EXPECT_EQ(messages(), QStringList({u"当前记录已存在。"_s}));
     EXPECT_EQ(rows().size(), 2);
@@ -660,7 +653,7 @@ TEST_F(TryOutLrTest, EditChangesExactlyTheEditedRecord)
     EXPECT_EQ(form->edtRemark->text(), QStringLiteral("原评价"));
     form->edtRemark->setText(QStringLiteral("改过"));
     form->cmbResult->setCurrentIndex(1);
-    enter(form->edtBeautyCode, QStringLiteral("3001"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3001"));
     click(form->btnConfirm); // the good unchanged: no duplicate of itself
     EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
     EXPECT_EQ(rows(), QStringList({u"0101\t10010001\t1\t改过\t3001\t刘静\t2026-03-15\t09:00:00\t1001\t王芳"_s,
@@ -676,13 +669,13 @@ TEST_F(TryOutLrTest, EditMovesTheRecordToAnotherOrganisationUnlessTheKeyIsTaken)
     const TTryOutRecord r = record(QStringLiteral("0101"), QStringLiteral("一楼化妆品"), QStringLiteral("3002"),
                                    QStringLiteral("陈敏"), QStringLiteral("10010001"), QStringLiteral("雪肌精华水"));
     open(&r);
-    enter(form->edtGrpCode, QStringLiteral("0102"));
-    enter(form->edtGoodsCode, QStringLiteral("10010005"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0102"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010005"));
     click(form->btnConfirm);
     EXPECT_EQ(messages(), QStringList({u"当前记录已存在。"_s}));
     EXPECT_TRUE(form->isVisible());
 
-    enter(form->edtGoodsCode, QStringLiteral("10010001"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010001"));
     click(form->btnConfirm);
     EXPECT_EQ(messages().size(), 1);
     EXPECT_EQ(rows(), QStringList({u"0102\t10010001\t0\t原评价\t3002\t陈敏\t2026-03-15\t09:00:00\t1001\t王芳"_s,
@@ -734,9 +727,9 @@ TEST_F(TryOutLrTest, EditRechecksOnlyTheCodesThatChanged)
                                    QStringLiteral("陈敏"), QStringLiteral("10010001"), QStringLiteral("雪肌精华水"));
     open(&r);
     // Leaving the unchanged boxes checks nothing either.
-    enter(form->edtGrpCode, QStringLiteral("0101"));
-    enter(form->edtBeautyCode, QStringLiteral("3002"));
-    enter(form->edtGoodsCode, QStringLiteral("10010001"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0101"));
+    enterAndLeave(form->edtBeautyCode, QStringLiteral("3002"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010001"));
     form->edtRemark->setText(QStringLiteral("只改评价"));
     click(form->btnConfirm);
     EXPECT_TRUE(messages().isEmpty()) << messages().join(u'|').toStdString();
@@ -796,8 +789,8 @@ TEST_F(TryOutLrTest, CancelClearsTheEntryOrReturnsToTheRecord)
     r.ResultD = QStringLiteral("1-不满意");
     open(&r);
     EXPECT_EQ(form->cmbResult->currentIndex(), 1);
-    enter(form->edtGrpCode, QStringLiteral("0102"));
-    enter(form->edtGoodsCode, QStringLiteral("10010005"));
+    enterAndLeave(form->edtGrpCode, QStringLiteral("0102"));
+    enterAndLeave(form->edtGoodsCode, QStringLiteral("10010005"));
     form->edtRemark->setText(QStringLiteral("y"));
     form->cmbResult->setCurrentIndex(0);
     click(form->btnCancel);

@@ -108,12 +108,6 @@ protected:
             return script(d);
         });
     }
-    static void enter(QLineEdit* box, const QString& text)
-    {
-        box->setFocus(Qt::TabFocusReason);
-        box->setText(text);
-        QTest::keyClick(box, Qt::Key_Tab);
-    }
     static bool showActive(QDialog* d)
     {
         d->show();
@@ -281,9 +275,9 @@ TEST_F(TryOutMngTest, AddRegistersThroughTheEntryFormAndReloadsTheList)
     onModal([](QDialog* d) {
         auto* e = qobject_cast<TfrmTryOutLr*>(d);
         if (!e || !showActive(e) || e->EditMode) return int(QDialog::Rejected);
-        enter(e->edtGrpCode, u"0101"_s);
-        enter(e->edtBeautyCode, u"3001"_s);
-        enter(e->edtGoodsCode, u"10010001"_s);
+        enterAndLeave(e->edtGrpCode, u"0101"_s);
+        enterAndLeave(e->edtBeautyCode, u"3001"_s);
+        enterAndLeave(e->edtGoodsCode, u"10010001"_s);
         e->edtRemark->setText(u"很好用"_s);
         e->btnConfirm->click();
         e->btnClose->click();
@@ -453,9 +447,9 @@ TEST_F(TryOutMngTest, TwoListsAtOnceEachNotifiesItsOwnCloseAndGetsItsOwnReload)
     onModal([](QDialog* d) {
         auto* e = qobject_cast<TfrmTryOutLr*>(d);
         if (!e || !showActive(e)) return int(QDialog::Rejected);
-        enter(e->edtGrpCode, u"0101"_s);
-        enter(e->edtBeautyCode, u"3001"_s);
-        enter(e->edtGoodsCode, u"10010002"_s);
+        enterAndLeave(e->edtGrpCode, u"0101"_s);
+        enterAndLeave(e->edtBeautyCode, u"3001"_s);
+        enterAndLeave(e->edtGoodsCode, u"10010002"_s);
         e->btnConfirm->click();
         e->btnClose->click();
         return e->result();
