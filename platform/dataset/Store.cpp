@@ -3,11 +3,13 @@
 #include "platform/text/Gbk.h"
 
 #include <QString>
+#include <QtEndian>
 #include <algorithm>
 #include <charconv>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace dsimpl {
 
@@ -324,7 +326,7 @@ size_t Store::memoryBytes() const
 namespace {
 
 // Code point starting at p (p points at a lead byte); advances p.
-uint32_t decodeUtf8(const unsigned char*& p, const unsigned char* end)
+inline uint32_t decodeUtf8(const unsigned char*& p, const unsigned char* end)
 {
     const unsigned char b = *p++;
     if (b < 0x80) return b;
@@ -334,25 +336,40 @@ uint32_t decodeUtf8(const unsigned char*& p, const unsigned char* end)
     return cp;
 }
 
+// Sort keys of the basic plane, looked up once each (0: not looked up yet).
+std::vector<uint32_t>& gbkKeyTable()
+{
+    static std::vector<uint32_t> table(0x10000, 0);
+    return table;
+}
+
+Q_DECL_COLD_FUNCTION uint32_t lookUpGbkKey(uint32_t cp)
+{
+    uint32_t& k = gbkKeyTable()[cp];
+    bool ok = true;
+    const QByteArray g = Gbk::encode(QString(QChar(char16_t(cp))), &ok);
+    if (ok && g.size() == 2)
+        k = (uint32_t(uint8_t(g[0])) << 8) | uint8_t(g[1]);
+    else if (ok && g.size() == 1)
+        k = uint8_t(g[0]);
+    else
+        k = 0x10000 + cp;
+    return k;
+}
+
 // Sort key of one character: its GBK code (one byte or lead*256+trail), or 0x10000 + code
 // point when GBK cannot encode it. Comparing these keys one by one equals comparing GBK bytes.
-uint32_t gbkKey(uint32_t cp)
+inline uint32_t gbkKey(uint32_t cp, const uint32_t* table)
 {
     if (cp < 0x80) return cp;
     if (cp > 0xFFFF) return 0x10000 + cp;
-    static std::vector<uint32_t> table(0x10000, 0); // 0: not looked up yet
-    uint32_t& k = table[cp];
-    if (k == 0) {
-        bool ok = true;
-        const QByteArray g = Gbk::encode(QString(QChar(char16_t(cp))), &ok);
-        if (ok && g.size() == 2)
-            k = (uint32_t(uint8_t(g[0])) << 8) | uint8_t(g[1]);
-        else if (ok && g.size() == 1)
-            k = uint8_t(g[0]);
-        else
-            k = 0x10000 + cp;
-    }
-    return k;
+    const uint32_t k = table[cp];
+    return k ? k : lookUpGbkKey(cp);
+}
+
+inline uint32_t gbkKey(uint32_t cp)
+{
+    return gbkKey(cp, gbkKeyTable().data());
 }
 
 inline unsigned char foldAscii(unsigned char c)
@@ -420,38 +437,50 @@ int compareGbkCaseIns(std::string_view a, std::string_view b)
 
 namespace {
 
-// The first sixteen bytes of a text's sort key as two big-endian words: GBK bytes (ASCII folded
-// to upper case when asked), a character GBK cannot encode as 0xFF and its key in three bytes,
-// so that comparing the words orders as compareImpl does wherever they differ.
-struct TextPrefix {
-    uint64_t hi = 0, lo = 0;
-    uint32_t id = 0;
-    bool samePrefix(const TextPrefix& o) const { return hi == o.hi && lo == o.lo; }
-    bool operator<(const TextPrefix& o) const
+// Sixteen bytes of a text's sort key, from key byte `skip` on, as two big-endian words. The key
+// is the text's GBK bytes (ASCII folded to upper case when asked; a character GBK cannot encode
+// as 0xFF and its key in three bytes): comparing keys byte by byte orders as compareImpl does,
+// and equal keys are equal texts. len is the number of key bytes in the window, or 17 when the
+// key goes on past it; a shorter key sorts first, as a text sorts before its continuations.
+struct KeyWindow {
+    uint64_t hi, lo;
+    uint32_t id;
+    uint32_t len;
+    bool sameKey(const KeyWindow& o) const { return hi == o.hi && lo == o.lo && len == o.len; }
+    bool operator<(const KeyWindow& o) const
     {
-        return hi != o.hi ? hi < o.hi : lo != o.lo ? lo < o.lo : id < o.id;
+        if (hi != o.hi) return hi < o.hi;
+        if (lo != o.lo) return lo < o.lo;
+        return len != o.len ? len < o.len : id < o.id;
     }
 };
 
-TextPrefix gbkPrefix(std::string_view s, bool caseIns, uint32_t id)
+inline KeyWindow keyWindow(std::string_view s, bool caseIns, uint32_t id, uint32_t skip, const uint32_t* table)
 {
     const auto* p = reinterpret_cast<const unsigned char*>(s.data());
     const auto* e = p + s.size();
-    TextPrefix k;
-    k.id = id;
-    int n = 0;
+    unsigned char window[20] = {}; // the sixteen bytes and what the last character puts past them
+    uint32_t n = 0;                // key bytes produced
     auto put = [&](unsigned b) {
-        if (n < 8) k.hi |= uint64_t(b & 0xFF) << (56 - 8 * n);
-        else if (n < 16) k.lo |= uint64_t(b & 0xFF) << (56 - 8 * (n - 8));
+        if (n >= skip) window[n - skip] = static_cast<unsigned char>(b);
         ++n;
     };
-    while (p < e && n < 16) {
-        if (*p < 0x80) {
-            put(caseIns ? foldAscii(*p) : *p);
+    // One byte past the window tells whether the key goes on.
+    while (p < e && n <= skip + 16) {
+        uint32_t cp = *p;
+        if (cp < 0x80) {
+            put(caseIns ? foldAscii(uint8_t(cp)) : cp);
             ++p;
             continue;
         }
-        const uint32_t c = gbkKey(decodeUtf8(p, e));
+        if ((cp & 0xF0) == 0xE0 && e - p >= 3 && (p[1] & 0xC0) == 0x80 && (p[2] & 0xC0) == 0x80) {
+            // Three bytes: most of the characters of a Chinese text.
+            cp = ((cp & 0x0F) << 12) | (uint32_t(p[1] & 0x3F) << 6) | (p[2] & 0x3F);
+            p += 3;
+        } else {
+            cp = decodeUtf8(p, e);
+        }
+        const uint32_t c = gbkKey(cp, table);
         if (c >= 0x10000) {
             put(0xFF);
             put(c >> 16);
@@ -464,7 +493,39 @@ TextPrefix gbkPrefix(std::string_view s, bool caseIns, uint32_t id)
             put(c);
         }
     }
+    KeyWindow k;
+    uint64_t w;
+    std::memcpy(&w, window, 8);
+    k.hi = qFromBigEndian(w);
+    std::memcpy(&w, window + 8, 8);
+    k.lo = qFromBigEndian(w);
+    k.id = id;
+    k.len = n <= skip ? 0 : std::min(n - skip, 17u);
     return k;
+}
+
+// Every text's first window, sorted. A large pool is sorted by the first sixteen key bits into
+// buckets, then each bucket: texts in one language spread over thousands of first characters,
+// so each std::sort runs on a few hundred entries that stay in the cache.
+void sortFirstWindows(const StringPool& pool, bool caseIns, KeyWindow* keys, const uint32_t* table)
+{
+    const uint32_t d = pool.size();
+    if (d < 4096) {
+        for (uint32_t id = 0; id < d; ++id) keys[id] = keyWindow(pool.get(id), caseIns, id, 0, table);
+        std::sort(keys, keys + d);
+        return;
+    }
+    std::vector<uint32_t> start(65537, 0);
+    std::unique_ptr<KeyWindow[]> first(new KeyWindow[d]); // each entry is written before it is read
+    for (uint32_t id = 0; id < d; ++id) {
+        first[id] = keyWindow(pool.get(id), caseIns, id, 0, table);
+        ++start[(first[id].hi >> 48) + 1];
+    }
+    for (size_t b = 1; b < start.size(); ++b) start[b] += start[b - 1];
+    std::vector<uint32_t> next(start.begin(), start.end() - 1);
+    for (uint32_t i = 0; i < d; ++i) keys[next[first[i].hi >> 48]++] = first[i];
+    for (size_t b = 0; b + 1 < start.size(); ++b)
+        if (start[b + 1] - start[b] > 1) std::sort(keys + start[b], keys + start[b + 1]);
 }
 
 } // namespace
@@ -472,26 +533,50 @@ TextPrefix gbkPrefix(std::string_view s, bool caseIns, uint32_t id)
 uint32_t rankTexts(const StringPool& pool, bool caseIns, std::vector<uint32_t>& ranks)
 {
     const uint32_t d = pool.size();
-    auto cmp = caseIns ? compareGbkCaseIns : compareGbk;
-    std::vector<TextPrefix> keys(d);
-    for (uint32_t id = 0; id < d; ++id) keys[id] = gbkPrefix(pool.get(id), caseIns, id);
-    std::sort(keys.begin(), keys.end());
-    // Equal prefixes: the whole texts decide (ties by id keep the sort deterministic).
-    for (size_t i = 0; i < keys.size();) {
-        size_t j = i + 1;
-        while (j < keys.size() && keys[j].samePrefix(keys[i])) ++j;
-        if (j - i > 1)
-            std::sort(keys.begin() + long(i), keys.begin() + long(j), [&](const TextPrefix& a, const TextPrefix& b) {
-                const int c = cmp(pool.get(a.id), pool.get(b.id));
-                return c != 0 ? c < 0 : a.id < b.id;
-            });
-        i = j;
+    const uint32_t* table = gbkKeyTable().data();
+    std::unique_ptr<KeyWindow[]> sorted(new KeyWindow[d]);
+    KeyWindow* keys = sorted.get();
+    sortFirstWindows(pool, caseIns, keys, table);
+
+    // Runs of equal windows whose keys go on are ordered by their next windows, and so on. A run
+    // of equal windows that end within the window is a run of equal texts (by id, as sorted).
+    // The next windows of a round are read in id order: the texts lie in the arena in that
+    // order, so the reads go forward through it instead of jumping for every entry.
+    std::vector<uint8_t> equalToPrevious(d, 0);
+    struct Run {
+        uint32_t begin, end;
+    };
+    std::vector<Run> runs, next;
+    auto scan = [&](uint32_t begin, uint32_t end) {
+        for (uint32_t i = begin; i < end;) {
+            uint32_t j = i + 1;
+            while (j < end && keys[j].sameKey(keys[i])) ++j;
+            if (j - i > 1) {
+                if (keys[i].len > 16) next.push_back({i, j});
+                else std::fill(equalToPrevious.begin() + i + 1, equalToPrevious.begin() + j, 1);
+            }
+            i = j;
+        }
+    };
+    scan(0, d);
+    std::vector<uint32_t> slotOf;
+    for (uint32_t skip = 16; !next.empty(); skip += 16) {
+        runs.swap(next);
+        next.clear();
+        slotOf.assign(d, UINT32_MAX);
+        for (const Run& r : runs)
+            for (uint32_t i = r.begin; i < r.end; ++i) slotOf[keys[i].id] = i;
+        for (uint32_t id = 0; id < d; ++id)
+            if (slotOf[id] != UINT32_MAX) keys[slotOf[id]] = keyWindow(pool.get(id), caseIns, id, skip, table);
+        for (const Run& r : runs) {
+            std::sort(keys + r.begin, keys + r.end);
+            scan(r.begin, r.end);
+        }
     }
     ranks.assign(d, 0);
     uint32_t rank = 0;
-    for (size_t i = 0; i < keys.size(); ++i) {
-        if (i == 0 || !keys[i - 1].samePrefix(keys[i]) || cmp(pool.get(keys[i - 1].id), pool.get(keys[i].id)) != 0)
-            ++rank;
+    for (uint32_t i = 0; i < d; ++i) {
+        if (!equalToPrevious[i]) ++rank;
         ranks[keys[i].id] = rank;
     }
     return rank + 1;
