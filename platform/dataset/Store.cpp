@@ -59,17 +59,19 @@ inline bool sameBytes(const char* a, const char* b, size_t n)
     return std::memcmp(a, b, n) == 0;
 }
 
+inline uint64_t shortHash(const ShortKey& k, size_t n)
+{
+    return mix((k.a * 0x87C37B91114253D5ull) ^ (((k.b << 29) | (k.b >> 35)) * 0x4CF5AD432745937Full) ^
+               (uint64_t(n) * 0xC2B2AE3D27D4EB4Full));
+}
+
 } // namespace
 
 uint64_t StringPool::hash(std::string_view s)
 {
     const char* p = s.data();
     size_t n = s.size();
-    if (n <= 16) {
-        const ShortKey k = shortKey(p, n);
-        return mix((k.a * 0x87C37B91114253D5ull) ^ (((k.b << 29) | (k.b >> 35)) * 0x4CF5AD432745937Full) ^
-                   (uint64_t(n) * 0xC2B2AE3D27D4EB4Full));
-    }
+    if (n <= 16) return shortHash(shortKey(p, n), n);
     uint64_t h = 0x9E3779B97F4A7C15ull ^ (uint64_t(n) * 0xC2B2AE3D27D4EB4Full);
     while (n >= 8) {
         uint64_t w;
@@ -116,7 +118,14 @@ void StringPool::grow(size_t atLeast)
 
 uint32_t StringPool::intern(std::string_view s)
 {
-    if (m_last != kNullId && m_lastLen == s.size() && get(m_last) == s) return m_last;
+    const size_t n = s.size();
+    if (n <= 16) {
+        // The short key serves the check against the text before and the hash.
+        const ShortKey key = shortKey(s.data(), n);
+        if (m_last != kNullId && m_lastLen == n && key.a == m_lastA && key.b == m_lastB) return m_last;
+        return intern(s, shortHash(key, n));
+    }
+    if (m_last != kNullId && m_lastLen == n && sameBytes(m_bytes.data() + m_starts[m_last], s.data(), n)) return m_last;
     return intern(s, hash(s));
 }
 
