@@ -569,9 +569,24 @@ uint32_t rankTexts(const StringPool& pool, bool caseIns, std::vector<uint32_t>& 
     };
     scan(0, d);
     std::vector<uint32_t> slotOf;
+    // Windows are taken from the start of a text, so texts that share long beginnings (a form
+    // letter with a varying end) are compared whole once their first windows are equal.
+    constexpr uint32_t kWindowedBytes = 64;
     for (uint32_t skip = 16; !next.empty(); skip += 16) {
         runs.swap(next);
         next.clear();
+        if (skip >= kWindowedBytes) {
+            const auto cmp = caseIns ? compareGbkCaseIns : compareGbk;
+            for (const Run& r : runs) {
+                std::sort(keys + r.begin, keys + r.end, [&](const KeyWindow& a, const KeyWindow& b) {
+                    const int c = cmp(pool.get(a.id), pool.get(b.id));
+                    return c != 0 ? c < 0 : a.id < b.id;
+                });
+                for (uint32_t i = r.begin + 1; i < r.end; ++i)
+                    equalToPrevious[i] = cmp(pool.get(keys[i - 1].id), pool.get(keys[i].id)) == 0;
+            }
+            break;
+        }
         slotOf.assign(d, UINT32_MAX);
         for (const Run& r : runs)
             for (uint32_t i = r.begin; i < r.end; ++i) slotOf[keys[i].id] = i;

@@ -95,6 +95,22 @@ TEST(TextRanks, FollowTheGbkBytesOfSmallAndLargeDictionaries)
     expectGbkByteOrder({"", "", ""});
 }
 
+TEST(TextRanks, LongCommonBeginningsAreComparedWhole)
+{
+    // A form letter of a hundred characters with varying ends, some texts twice, some cut short.
+    std::string letter;
+    for (int i = 0; i < 50; ++i) letter += "尊敬";
+    std::vector<std::string> texts;
+    std::mt19937 rng(7);
+    for (int i = 0; i < 9000; ++i) {
+        const unsigned r = rng() % 100;
+        if (r < 10) texts.push_back(letter.substr(0, 3 * (rng() % 100)));
+        else if (r < 20 && !texts.empty()) texts.push_back(texts[rng() % texts.size()]);
+        else texts.push_back(letter + std::to_string(rng() % 3000) + (r % 2 ? "顾客" : "a"));
+    }
+    expectGbkByteOrder(texts);
+}
+
 TEST(TextRanks, CharactersGbkLacksNulCharactersAndFoldedCase)
 {
     // U+1F600 and U+0E01 have no GBK code: they sort after every GBK character, by code point.
