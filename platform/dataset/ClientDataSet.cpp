@@ -270,6 +270,7 @@ void TClientDataSet::attachField(TField* f)
         m_store->cols.emplace_back(kindOf(f->DataType()));
         m_store->cols.back().resizeNull(m_store->rows);
         f->m_col = int(m_store->cols.size() - 1);
+        ++m_rowsStamp;
     }
     Q_EMIT fieldsChanged();
     if (m_store) notifyDataSet();
@@ -284,6 +285,7 @@ void TClientDataSet::detachField(TField* f)
     f->m_col = -1;
     if (m_store && size_t(i) < m_store->cols.size()) {
         m_store->cols.erase(m_store->cols.begin() + i);
+        ++m_rowsStamp;
         for (int k = i; k < m_fields.size(); ++k) m_fields[k]->m_col = k;
         m_filter.reset();
         try {
@@ -338,6 +340,8 @@ void TClientDataSet::Close()
     if (!Active() && !m_store) return;
     m_store.reset();
     m_natural.clear();
+    ++m_rowsStamp;
+    m_sorted = SortedRows();
     m_view.clear();
     m_pos = -1;
     m_bof = m_eof = true;
@@ -385,6 +389,8 @@ void TClientDataSet::EmptyDataSet()
 void TClientDataSet::applyStore(std::unique_ptr<Store> st)
 {
     m_store = std::move(st);
+    ++m_rowsStamp;
+    m_sorted = SortedRows();
     for (int i = 0; i < m_fields.size(); ++i) m_fields[i]->m_col = i;
     m_natural.resize(m_store->rows);
     std::iota(m_natural.begin(), m_natural.end(), 0);
@@ -868,7 +874,7 @@ void TClientDataSet::rebuildView(int keepPhys)
         m_view.clear();
         return;
     }
-    std::vector<int> order = m_natural;
+    std::vector<int> order;
     TIndexDef tmp;
     bool sorted = false;
     if (const TIndexDef* idx = currentIndex(tmp)) {
@@ -876,16 +882,37 @@ void TClientDataSet::rebuildView(int keepPhys)
         const QStringList fields = splitFieldList(idx->Fields);
         const QStringList desc = splitFieldList(idx->DescFields);
         const QStringList ci = splitFieldList(idx->CaseInsFields);
-        // Least significant key first: each stable pass keeps the order of the later keys.
-        for (int k = int(fields.size()) - 1; k >= 0; --k) {
-            TField* f = FindField(fields[k]);
-            if (!f || f->m_col < 0) throw DatasetError(QStringLiteral("%1：索引字段“%2”不存在").arg(objectName(), fields[k]));
+        struct Key {
+            Column* c;
+            bool caseIns, desc;
+        };
+        std::vector<Key> keys;
+        std::vector<uint64_t> stamp;
+        for (const QString& name : fields) {
+            TField* f = FindField(name);
+            if (!f || f->m_col < 0) throw DatasetError(QStringLiteral("%1：索引字段“%2”不存在").arg(objectName(), name));
             Column& c = m_store->cols[size_t(f->m_col)];
-            const bool caseIns = (idx->Options & ixCaseInsensitive) || ci.contains(fields[k], Qt::CaseInsensitive);
-            ensureRanks(c, caseIns);
-            const bool d = (idx->Options & ixDescending) || desc.contains(fields[k], Qt::CaseInsensitive);
-            countingPass(order, c, d);
+            const bool caseIns = (idx->Options & ixCaseInsensitive) || ci.contains(name, Qt::CaseInsensitive);
+            const bool d = (idx->Options & ixDescending) || desc.contains(name, Qt::CaseInsensitive);
+            keys.push_back({&c, caseIns, d});
+            stamp.insert(stamp.end(), {uint64_t(f->m_col) << 2 | uint64_t(caseIns) << 1 | uint64_t(d), c.version});
         }
+        if (m_sorted.rowsStamp == m_rowsStamp && m_sorted.keys == stamp) {
+            order = m_sorted.order;
+        } else {
+            order = m_natural;
+            // Least significant key first: each stable pass keeps the order of the later keys.
+            for (auto k = keys.rbegin(); k != keys.rend(); ++k) {
+                ensureRanks(*k->c, k->caseIns);
+                countingPass(order, *k->c, k->desc);
+            }
+            m_sorted.rowsStamp = m_rowsStamp;
+            m_sorted.keys = std::move(stamp);
+            m_sorted.order.assign(order.begin(), order.end()); // its room is kept from sort to sort
+        }
+    } else {
+        m_sorted = SortedRows(); // its memory goes while the view is not sorted
+        order = m_natural;
     }
     if (m_filtered && !m_filterText.trimmed().isEmpty()) {
         if (!m_filter) {
@@ -1343,6 +1370,7 @@ void TClientDataSet::Post()
     if (m_state == dsInsert) {
         m_store->deleted[size_t(row)] = 0;
         m_natural.insert(m_natural.begin() + std::clamp(m_insertBefore, 0, int(m_natural.size())), row);
+        ++m_rowsStamp;
     }
     m_editRow = -1;
     m_editSaved.clear();
@@ -1388,6 +1416,7 @@ void TClientDataSet::Delete()
     m_store->deleted[size_t(row)] = 1;
     const auto it = std::find(m_natural.begin(), m_natural.end(), row);
     if (it != m_natural.end()) m_natural.erase(it);
+    ++m_rowsStamp;
     const int oldPos = m_pos;
     rebuildView(-1);
     if (!m_view.empty()) {

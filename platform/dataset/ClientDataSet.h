@@ -202,6 +202,15 @@ private:
     QList<TField*> m_fields;
     std::unique_ptr<dsimpl::Store> m_store;
     std::vector<int> m_natural; // live rows in natural order
+    // The rows sorted by the current index, unfiltered, kept while the index, its key columns and
+    // the rows stay as they were: setting or clearing a filter on a sorted view then only picks
+    // rows out of it.
+    struct SortedRows {
+        uint64_t rowsStamp = 0;
+        std::vector<uint64_t> keys; // per key: column, case-insensitivity, direction, version
+        std::vector<int> order;
+    } m_sorted;
+    uint64_t m_rowsStamp = 0; // bumped whenever the store, its columns or the live rows change
     std::vector<int> m_view;    // rows in view order
     int m_pos = -1;             // position in m_view
     bool m_bof = true, m_eof = true;

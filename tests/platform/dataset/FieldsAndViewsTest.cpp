@@ -8,6 +8,7 @@
 #include "tests/support/TestSupport.h"
 
 #include <QPointer>
+#include <algorithm>
 #include <gtest/gtest.h>
 
 using namespace Qt::StringLiterals;
@@ -169,6 +170,67 @@ TEST(DataSetViews, PostedRecordsTakeTheirPlaceInIndexAndFilter)
     EXPECT_TRUE(t.Eof());
     EXPECT_EQ(t.MoveBy(-10), -3);
     EXPECT_TRUE(t.Bof());
+}
+
+// A sorted view keeps its unfiltered order for the next filter; every change of the rows or of
+// a key must still show: each step is checked against a model of the records, with the filter
+// set and cleared without touching the index in between.
+TEST(DataSetViews, AFilterOnASortedViewFollowsEveryChangeOfTheRows)
+{
+    TClientDataSet ds;
+    TField* note = ds.addField(QStringLiteral("Note"), ftString, 10);
+    TField* code = ds.addField(QStringLiteral("Code"), ftString, 6);
+    TField* qty = ds.addField(QStringLiteral("Qty"), ftInteger);
+    ds.CreateDataSet();
+    QList<QPair<QString, int>> model = {{u"D"_s, 5}, {u"B"_s, 1}, {u"F"_s, 9}, {u"A"_s, 5},
+                                        {u"E"_s, 4}, {u"C"_s, 2}, {u"G"_s, 7}};
+    fill(ds, model);
+    ds.setIndexFieldNames(QStringLiteral("Qty;Code"));
+    ds.setFilter(QStringLiteral("Qty > 3"));
+    auto expect = [&](const char* step) {
+        QList<QPair<QString, int>> sorted = model;
+        std::stable_sort(sorted.begin(), sorted.end(), [](const auto& a, const auto& b) {
+            return a.second != b.second ? a.second < b.second : a.first < b.first;
+        });
+        QStringList all, shown;
+        for (const auto& r : sorted) {
+            all << r.first;
+            if (r.second > 3) shown << r.first;
+        }
+        ds.setFiltered(true);
+        EXPECT_EQ(codes(ds), shown) << step;
+        ds.setFiltered(false);
+        EXPECT_EQ(codes(ds), all) << step;
+        ds.setFiltered(true); // the order kept from the last sort
+        EXPECT_EQ(codes(ds), shown) << step;
+        ds.setFiltered(false);
+    };
+    expect("sorted");
+    ASSERT_TRUE(ds.Locate(QStringLiteral("Code"), QStringLiteral("B")));
+    qty->setAsInteger(8);
+    ds.Post();
+    model[1].second = 8;
+    expect("key edited");
+    ASSERT_TRUE(ds.Locate(QStringLiteral("Code"), QStringLiteral("F")));
+    code->setAsString(QStringLiteral("AA"));
+    ds.Post();
+    model[2].first = u"AA"_s;
+    expect("second key edited");
+    ASSERT_TRUE(ds.Locate(QStringLiteral("Code"), QStringLiteral("G")));
+    qty->setAsInteger(0);
+    ds.Cancel();
+    note->setAsString(QStringLiteral("x")); // a field outside the keys
+    ds.Post();
+    expect("edit cancelled, other field posted");
+    ASSERT_TRUE(ds.Locate(QStringLiteral("Code"), QStringLiteral("D")));
+    ds.Delete();
+    model.removeAt(0);
+    expect("deleted");
+    fill(ds, {{u"Z"_s, 4}});
+    model.append({u"Z"_s, 4});
+    expect("appended");
+    delete note; // the columns after it move down
+    expect("field before the keys freed");
 }
 
 // Plain patterns ('%x%', 'x%', '%x', 'x') are decided for all texts at once; they must answer as
