@@ -6,7 +6,7 @@ cd "$(dirname "$0")/.."
 SECONDS_EACH="${QOR_FUZZ_SECONDS:-28}"
 bash tools/fuzz-build.sh
 status=0
-for t in tsql filter calcexpr condition gbkpinyin formatfloat chartother gridanswer columnlayout; do
+for t in tsql filter calcexpr condition gbkpinyin formatfloat chartother gridanswer columnlayout textorder; do
   log="build-fuzz/fuzz-$t.log"
   if QOR_FUZZ_NOBUILD=1 bash tools/fuzz.sh "$t" "$SECONDS_EACH" >"$log" 2>&1; then
     echo "fuzz $t: $(grep -m1 'stat::number_of_executed_units' "$log" | awk '{print $2}') runs, clean"

@@ -3,7 +3,7 @@
 # them for SECONDS from its seed corpus in tests/fuzz/corpus/TARGET. New inputs go to
 # build-fuzz/corpus/TARGET; a crash, leak or sanitizer report leaves its input in
 # build-fuzz/artifacts/ and the exit status is not 0. Targets: tsql filter calcexpr condition
-# gbkpinyin formatfloat chartother gridanswer columnlayout.
+# gbkpinyin formatfloat chartother gridanswer columnlayout textorder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 [ $# -eq 2 ] || { echo "usage: tools/fuzz.sh TARGET SECONDS" >&2; exit 2; }
